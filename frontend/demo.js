@@ -22,10 +22,23 @@ function demoFrame(api, logDir) {
   }
 }
 
+function demoCatalogue(api) {
+  section('font catalogue');
+  const fonts = api.getAvailableFonts();
+  console.log(`getAvailableFonts(): ${fonts.length} faces, for example:`);
+  const shown = fonts.filter((f) => /^(VorlaSong-Regular|DejaVuSansMono|DejaVuSerif-Italic|DejaVuSans-Oblique)$/.test(f.postscriptName));
+  for (const f of shown.length ? shown : fonts.slice(0, 4)) {
+    const flags = [f.italic ? 'italic' : '', f.monospace ? 'monospace' : ''].filter(Boolean).join(' ');
+    console.log(`  ${f.postscriptName.padEnd(20)} ${f.family} / ${f.style}  weight ${f.weight} width ${f.width} ${flags}`);
+    console.log(`  ${''.padEnd(20)} ${f.path}`);
+  }
+}
+
 function main() {
   const api = vorla.open();
   const logDir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-'));
   demoFrame(api, logDir);
+  demoCatalogue(api);
 }
 
 main();

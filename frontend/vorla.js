@@ -85,6 +85,7 @@ function open(dllPath = defaultDllPath()) {
     initial: lib.func('int initial(VorlaConfig *config)'),
     version: lib.func('const char *version()'),
     versionPointer: lib.func('version', 'void *', []),
+    getAvailableFonts: lib.func('void *getAvailableFonts(_Out_ int *count)'),
     releaseFontData: lib.func('void releaseFontData(void *array)'),
     releaseWindowData: lib.func('void releaseWindowData(void *array)'),
     releaseVPermission: lib.func('void releaseVPermission(void *array)'),
@@ -106,6 +107,14 @@ function open(dllPath = defaultDllPath()) {
     },
     version() {
       return raw.version();
+    },
+    // The installed font faces: [{ path, postscriptName, family, style, weight, width, italic, monospace }].
+    getAvailableFonts() {
+      const count = [0];
+      const pointer = raw.getAvailableFonts(count);
+      const fonts = takeArray(pointer, FontData, raw.releaseFontData);
+      if (fonts.length !== count[0]) throw new Error(`getAvailableFonts: count ${count[0]}, array of ${fonts.length}`);
+      return fonts;
     },
   };
   return api;

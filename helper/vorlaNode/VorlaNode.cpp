@@ -7,6 +7,7 @@
 #include "HandOff.h"
 #include "InitLog.h"
 #include "easylogging++.h"
+#include "fontmanager/FontManager.h"
 
 namespace {
 
@@ -53,3 +54,24 @@ VORLANODE_API void releaseFontData(VorlaNode::FontData* array) { VorlaNode::rele
 VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array) { VorlaNode::releaseArray(array); }
 
 VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array) { VorlaNode::releaseArray(array); }
+
+VORLANODE_API VorlaNode::FontData* getAvailableFonts(int* count) {
+    return VorlaNode::handOffList<VorlaNode::FontData>(count, [] {
+        std::unique_ptr<FontManager::FontList> fonts;
+        FontManager::FontManagerImpl().getAvailableFonts(&fonts, settings().language);
+        const std::size_t n = fonts ? fonts->size() : 0;
+        VorlaNode::FontData* array = VorlaNode::handOff<VorlaNode::FontData>(n, [&](VorlaNode::FontData& out, std::size_t i) {
+            const FontManager::FontDescriptor& d = *(*fonts)[i];
+            out.path = VorlaNode::copyText(d.path);
+            out.postscriptName = VorlaNode::copyText(d.postscriptName);
+            out.family = VorlaNode::copyText(d.family);
+            out.style = VorlaNode::copyText(d.style);
+            out.weight = d.weight;
+            out.width = d.width;
+            out.italic = d.italic;
+            out.monospace = d.monospace;
+        });
+        LOG(INFO) << "[Load Font List] (" << n << ")";
+        return array;
+    });
+}

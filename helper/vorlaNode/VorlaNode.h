@@ -10,6 +10,7 @@
 
 VORLANODE_API int initial(VorlaNode::VorlaConfig* config);
 VORLANODE_API const char* version();
+VORLANODE_API VorlaNode::FontData* getAvailableFonts(int* count);
 VORLANODE_API void releaseFontData(VorlaNode::FontData* array);
 VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array);
 VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array);

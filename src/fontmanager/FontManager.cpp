@@ -1,0 +1,179 @@
+#include "fontmanager/FontManager.h"
+
+#include "common/Raii.h"
+#include "common/Text.h"
+#include "easylogging++.h"
+
+#include <dwrite_1.h>
+
+#include <unordered_set>
+#include <utility>
+
+namespace FontManager {
+
+FontDescriptor::FontDescriptor(std::string path_, std::string postscriptName_, std::string family_,
+                               std::string style_, int weight_, int width_, bool italic_, bool monospace_)
+    : path(std::move(path_)),
+      postscriptName(std::move(postscriptName_)),
+      family(std::move(family_)),
+      style(std::move(style_)),
+      weight(weight_),
+      width(width_),
+      italic(italic_),
+      monospace(monospace_) {}
+
+FontDescriptor::~FontDescriptor() = default;
+
+FontManagerImpl::~FontManagerImpl() = default;
+
+namespace {
+
+const wchar_t *const kFallbackLocaleW = L"en-us";
+const wchar_t *const kStyleLocaleW = L"zh-CN";
+
+// One localized name of a face: the requested locale, then "en-us", then the
+// first string of the set. A set the font does not have gives "".
+HRESULT readLocalizedName(IDWriteFont *font, DWRITE_INFORMATIONAL_STRING_ID id, const wchar_t *locale,
+                          std::string *text) {
+    vorla::ComPtr<IDWriteLocalizedStrings> strings;
+    BOOL exists = FALSE;
+    HRESULT hr = font->GetInformationalStrings(id, strings.put(), &exists);
+    if (FAILED(hr)) return hr;
+    if (!exists || !strings) {
+        text->clear();
+        return S_OK;
+    }
+    UINT32 index = 0;
+    BOOL found = FALSE;
+    hr = strings->FindLocaleName(locale, &index, &found);
+    if (FAILED(hr)) return hr;
+    if (!found) {
+        hr = strings->FindLocaleName(kFallbackLocaleW, &index, &found);
+        if (FAILED(hr)) return hr;
+        if (!found) index = 0;
+    }
+    UINT32 length = 0;
+    hr = strings->GetStringLength(index, &length);
+    if (FAILED(hr)) return hr;
+    std::wstring buffer(length + 1, L'\0');
+    hr = strings->GetString(index, &buffer[0], length + 1);
+    if (FAILED(hr)) return hr;
+    buffer.resize(length);
+    *text = vorla::wideToUtf8(buffer);
+    return S_OK;
+}
+
+// Full path of the face's first file. S_FALSE (and no path) when the face has no
+// file or its file is not on local storage.
+HRESULT readFilePath(IDWriteFontFace *face, std::string *path) {
+    UINT32 count = 0;
+    HRESULT hr = face->GetFiles(&count, nullptr);
+    if (FAILED(hr)) return hr;
+    if (count == 0) return S_FALSE;
+    std::vector<IDWriteFontFile *> raw(count, nullptr);
+    std::vector<vorla::ComPtr<IDWriteFontFile>> files;
+    files.reserve(count);  // nothing may throw between GetFiles and the owners taking the references
+    hr = face->GetFiles(&count, raw.data());
+    for (UINT32 i = 0; i < count && i < raw.size(); ++i) files.push_back(vorla::ComPtr<IDWriteFontFile>::attach(raw[i]));
+    if (FAILED(hr)) return hr;
+    if (files.empty() || !files.front()) return S_FALSE;
+
+    vorla::ComPtr<IDWriteFontFileLoader> loader;
+    hr = files.front()->GetLoader(loader.put());
+    if (FAILED(hr)) return hr;
+    const auto local = loader.query<IDWriteLocalFontFileLoader>();
+    if (!local) return S_FALSE;
+
+    const void *key = nullptr;
+    UINT32 keySize = 0;
+    hr = files.front()->GetReferenceKey(&key, &keySize);
+    if (FAILED(hr)) return hr;
+    UINT32 length = 0;
+    hr = local->GetFilePathLengthFromKey(key, keySize, &length);
+    if (FAILED(hr)) return hr;
+    std::wstring buffer(length + 1, L'\0');
+    hr = local->GetFilePathFromKey(key, keySize, &buffer[0], length + 1);
+    if (FAILED(hr)) return hr;
+    buffer.resize(length);
+    *path = vorla::wideToUtf8(buffer);
+    return S_OK;
+}
+
+// Everything but the PostScript name, which the caller has read already.
+// S_OK with *descriptor set, S_FALSE when the face has no local file, or an error.
+HRESULT buildDescriptor(IDWriteFont *font, std::string postscriptName, const std::wstring &familyLocale,
+                        std::unique_ptr<FontDescriptor> *descriptor) {
+    vorla::ComPtr<IDWriteFontFace> face;
+    HRESULT hr = font->CreateFontFace(face.put());
+    if (FAILED(hr)) return hr;
+    std::string path;
+    hr = readFilePath(face.get(), &path);
+    if (hr != S_OK) return hr;
+
+    std::string family, style;
+    hr = readLocalizedName(font, DWRITE_INFORMATIONAL_STRING_WIN32_FAMILY_NAMES, familyLocale.c_str(), &family);
+    if (FAILED(hr)) return hr;
+    hr = readLocalizedName(font, DWRITE_INFORMATIONAL_STRING_WIN32_SUBFAMILY_NAMES, kStyleLocaleW,
+                           &style);
+    if (FAILED(hr)) return hr;
+
+    // Only the newer face interface knows the monospace flag.
+    const auto face1 = face.query<IDWriteFontFace1>();
+    const bool monospace = face1 && face1->IsMonospacedFont() != FALSE;
+
+    const bool italic = font->GetStyle() == DWRITE_FONT_STYLE_ITALIC;
+    *descriptor = std::make_unique<FontDescriptor>(std::move(path), std::move(postscriptName), std::move(family),
+                                                   std::move(style), static_cast<int>(font->GetWeight()),
+                                                   static_cast<int>(font->GetStretch()), italic, monospace);
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, const std::string &familyLocale) {
+    vorla::ComPtr<IDWriteFactory> factory;
+    HRESULT hr = DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
+                                     reinterpret_cast<IUnknown **>(factory.put()));
+    if (FAILED(hr)) return hr;
+    vorla::ComPtr<IDWriteFontCollection> collection;
+    hr = factory->GetSystemFontCollection(collection.put(), FALSE);
+    if (FAILED(hr)) return hr;
+
+    const std::wstring familyLocaleW = vorla::utf8ToWide(familyLocale);
+        std::unordered_set<std::string> seen;
+    auto result = std::make_unique<FontList>();
+    const UINT32 familyCount = collection->GetFontFamilyCount();
+    for (UINT32 f = 0; f < familyCount; ++f) {
+        try {
+            vorla::ComPtr<IDWriteFontFamily> family;
+            if (FAILED(collection->GetFontFamily(f, family.put()))) continue;
+            const UINT32 faceCount = family->GetFontCount();
+            for (UINT32 i = 0; i < faceCount; ++i) {
+                try {
+                    vorla::ComPtr<IDWriteFont> font;
+                    if (FAILED(family->GetFont(i, font.put()))) continue;
+                    // The PostScript name first: a face whose name is listed already
+                    // (Wine's simulated bold and oblique faces share it) is skipped
+                    // before its face object is made or its file is looked up.
+                    std::string postscriptName;
+                    if (FAILED(readLocalizedName(font.get(), DWRITE_INFORMATIONAL_STRING_POSTSCRIPT_NAME,
+                                                 kFallbackLocaleW, &postscriptName)))
+                        continue;
+                    if (seen.count(postscriptName) != 0) continue;
+                    std::unique_ptr<FontDescriptor> descriptor;
+                    if (buildDescriptor(font.get(), postscriptName, familyLocaleW, &descriptor) != S_OK) continue;
+                    seen.insert(std::move(postscriptName));
+                    result->push_back(std::move(descriptor));
+                } catch (const std::exception &e) {
+                    LOG(ERROR) << "[系统列表]\t[字体]\t[跳过]\t(" << f << ":" << i << ")\t" << e.what();
+                }
+            }
+        } catch (const std::exception &e) {
+            LOG(ERROR) << "[系统列表]\t[字体族]\t[跳过]\t(" << f << ")\t" << e.what();
+        }
+    }
+    *list = std::move(result);
+    return S_OK;
+}
+
+}  // namespace FontManager

@@ -1,0 +1,77 @@
+// The catalogue's test fonts: renamed copies of DejaVu faces, each with the
+// names and style bits that one catalogue case needs. MakeCatalogueFonts writes
+// them into a folder and registers them under HKLM's Fonts key; the tests read
+// the expected values from the same table.
+#pragma once
+
+#include "FontFixtures.h"
+
+#include <string>
+#include <vector>
+
+namespace CatalogueFixtures {
+
+struct Fixture {
+    const char *file;          // file name in the fixture folder
+    const char *source;        // DejaVu file it is made from
+    const char *registryName;  // HKLM Fonts value name
+    FontFixtures::FontEdits edits;
+};
+
+inline const char *const kFolder = "C:\\VorlaFixtures\\catalogue\\";
+inline const char *const kDejaVuFolder = "Z:\\usr\\share\\fonts\\truetype\\dejavu\\";
+
+inline FontFixtures::FontEdits named(std::initializer_list<FontFixtures::NameEntry> names, int italic = -1,
+                                     int fixedPitch = -1) {
+    FontFixtures::FontEdits e;
+    e.names = names;
+    e.italic = italic;
+    e.fixedPitch = fixedPitch;
+    return e;
+}
+
+inline std::vector<Fixture> all() {
+    using namespace FontFixtures;
+    return {
+        // A family named in Chinese and English; style names in both as well.
+        {"VorlaSong.ttf", "DejaVuSans.ttf", "Vorla Song (TrueType)",
+         named({{kEnUs, kFamilyId, u"Vorla Song"}, {kZhCn, kFamilyId, u"维拉宋体"},
+                {kEnUs, kSubfamilyId, u"Regular"}, {kZhCn, kSubfamilyId, u"常规"},
+                {kEnUs, kFullNameId, u"Vorla Song"}, {kEnUs, kPostScriptId, u"VorlaSong-Regular"}},
+               0, 0)},
+        {"VorlaSongItalic.ttf", "DejaVuSerif-Italic.ttf", "Vorla Song Italic (TrueType)",
+         named({{kEnUs, kFamilyId, u"Vorla Song"}, {kZhCn, kFamilyId, u"维拉宋体"},
+                {kEnUs, kSubfamilyId, u"Italic"}, {kZhCn, kSubfamilyId, u"斜体"},
+                {kEnUs, kFullNameId, u"Vorla Song Italic"}, {kEnUs, kPostScriptId, u"VorlaSong-Italic"}},
+               1, 0)},
+        // Oblique, not italic.
+        {"VorlaSlant.ttf", "DejaVuSans-Oblique.ttf", "Vorla Slant Oblique (TrueType)",
+         named({{kEnUs, kFamilyId, u"Vorla Slant"}, {kEnUs, kSubfamilyId, u"Oblique"},
+                {kEnUs, kFullNameId, u"Vorla Slant Oblique"}, {kEnUs, kPostScriptId, u"VorlaSlant-Oblique"}})},
+        // Monospaced, bold.
+        {"VorlaMono.ttf", "DejaVuSansMono-Bold.ttf", "Vorla Mono Bold (TrueType)",
+         named({{kEnUs, kFamilyId, u"Vorla Mono"}, {kEnUs, kSubfamilyId, u"Bold"},
+                {kEnUs, kFullNameId, u"Vorla Mono Bold"}, {kEnUs, kPostScriptId, u"VorlaMono-Bold"}})},
+        // Names only in German and French: the first of each set is listed.
+        {"VorlaGlot.ttf", "DejaVuSansCondensed.ttf", "Vorla Glot (TrueType)",
+         named({{kDeDe, kFamilyId, u"Vorla Deutsch"}, {kFrFr, kFamilyId, u"Vorla Français"},
+                {kDeDe, kSubfamilyId, u"Standard"}, {kFrFr, kSubfamilyId, u"Normal"},
+                {kDeDe, kFullNameId, u"Vorla Deutsch"}, {kDeDe, kPostScriptId, u"VorlaGlot-Standard"}})},
+        // Two files with one PostScript name.
+        {"VorlaTwinA.ttf", "DejaVuSans.ttf", "Vorla Twin (TrueType)",
+         named({{kEnUs, kFamilyId, u"Vorla Twin"}, {kEnUs, kSubfamilyId, u"Regular"},
+                {kEnUs, kFullNameId, u"Vorla Twin"}, {kEnUs, kPostScriptId, u"VorlaTwin"}})},
+        {"VorlaTwinB.ttf", "DejaVuSans-Bold.ttf", "Vorla Twin Bold (TrueType)",
+         named({{kEnUs, kFamilyId, u"Vorla Twin"}, {kEnUs, kSubfamilyId, u"Bold"},
+                {kEnUs, kFullNameId, u"Vorla Twin Bold"}, {kEnUs, kPostScriptId, u"VorlaTwin"}})},
+        // Two faces without any PostScript name.
+        {"VorlaBareA.ttf", "DejaVuSans.ttf", "Vorla Bare A (TrueType)",
+         named({{kEnUs, kFamilyId, u"Vorla Bare A"}, {kEnUs, kSubfamilyId, u"Regular"},
+                {kEnUs, kFullNameId, u"Vorla Bare A"}})},
+        {"VorlaBareB.ttf", "DejaVuSans.ttf", "Vorla Bare B (TrueType)",
+         named({{kEnUs, kFamilyId, u"Vorla Bare B"}, {kEnUs, kSubfamilyId, u"Regular"},
+                {kEnUs, kFullNameId, u"Vorla Bare B"}})},
+    };
+}
+
+}  // namespace CatalogueFixtures
