@@ -112,11 +112,15 @@ extern const char *const kSystemFontsFolder; // C:\Windows\Fonts\ (ends with a b
 const char *scopeTag(HKEY root);      // "[当前用户字体]" / "[系统所有用户字体]"
 const char *scopeBareTag(HKEY root);  // "当前用户字体" / "系统所有用户字体"
 
-// Writes "<family> (TrueType)" (or family unchanged when it holds "(TrueType)") = path.
+// Value name of a font entry: family + " (TrueType)", or family unchanged when it holds "(TrueType)".
+std::string fontRegValueName(const std::string &family);
+// Writes fontRegValueName(family) = path.
 // Under HKEY_CURRENT_USER the key is created when missing; other roots are only opened.
 bool setFontRegValueByFamilyAndPath(HKEY root, const std::string &family, const std::string &path);
 // Value name of the first entry whose data names the file; "" when none.
 std::string getFontRegStringValueByPath(HKEY root, const std::string &path);
+// Data of the entry of that value name; "" when there is none.
+std::string getFontRegStringValueByName(HKEY root, const std::string &valueName);
 bool deleteFontRegValue(HKEY root, const std::string &valueName);
 std::string localFontsFolder();  // %LOCALAPPDATA%\Microsoft\Windows\Fonts\ (ends with a backslash)
 bool isSystemFontPath(const std::string &path);
