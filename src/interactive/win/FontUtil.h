@@ -158,9 +158,11 @@ std::string uniqueDestination(const std::string &candidate, const std::string &n
 int installFontFile(HKEY root, const std::string &family, const std::string &path, const std::string &folder);
 // 0, 1005, 1007 (the platform refused to load the copy; entry and copy undone), 1011, 1013, 1111.
 int persistentFontInstall(HKEY root, const std::string &family, const std::string &path);
-// 0, 1005, 1011, 1015 (1011/1015 after compensation).
+// 0, 1005, 1011, 1015 (1011/1015 after compensation). deleteEntry is the registry delete
+// step; tests hand in one that meets a value deleted meanwhile.
+using FontRegDelete = bool (*)(HKEY root, const std::string &valueName);
 int persistentFontUnInstall(HKEY root, const std::string &family, const std::string &postscriptName,
-                            const std::string &path);
+                            const std::string &path, FontRegDelete deleteEntry = deleteFontRegValue);
 
 // Per-font entry logic of a permanent install/uninstall, as both binaries run it:
 // 1005 when no file is at path; otherwise the operation, then broadcastFontChange().

@@ -80,7 +80,7 @@ int persistentFontInstall(HKEY root, const std::string &family, const std::strin
 }
 
 int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std::string & /*postscriptName*/,
-                            const std::string &path) {
+                            const std::string &path, FontRegDelete deleteEntry) {
     const char *tag = scopeTag(root);
     const char *bareTag = scopeBareTag(root);
     int status = Status::kNotFound;
@@ -95,7 +95,7 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
         if (!removeFontResource(path)) {
             LOG(DEBUG) << tag << "\t" << "[系统列表]\t" << "[删除]\t[失败]\t(" << path << ")";
             status = Status::kResourceRemove;
-        } else if (!deleteFontRegValue(root, entryName)) {
+        } else if (!deleteEntry(root, entryName)) {
             LOG(DEBUG) << "[注册表]" << "\t" << "[" << bareTag << "]\t[删除]\t[失败]" << "\t" << path;
             status = Status::kRegistry;
         } else {
