@@ -14,6 +14,9 @@
 
 namespace corefix {
 
+using vorla::utf8ToWide;
+using vorla::wideToUtf8;
+
 constexpr const wchar_t *kFontsKeyW = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 constexpr const char *kDejaVuFolder = "Z:\\usr\\share\\fonts\\truetype\\dejavu\\";
 

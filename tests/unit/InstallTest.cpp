@@ -12,6 +12,8 @@
 
 namespace fs = std::filesystem;
 using namespace corefix;
+using vorla::utf8ToWide;
+using vorla::wideToUtf8;
 using sfnt::kFamily;
 using sfnt::kFullName;
 using sfnt::windowsName;

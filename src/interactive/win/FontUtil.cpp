@@ -5,6 +5,9 @@
 
 #include <cctype>
 
+using vorla::utf8ToWide;
+using vorla::wideToUtf8;
+
 namespace fs = std::filesystem;
 
 namespace {

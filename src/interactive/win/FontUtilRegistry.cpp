@@ -6,6 +6,9 @@
 
 #include <shlobj.h>
 
+using vorla::utf8ToWide;
+using vorla::wideToUtf8;
+
 namespace winreg {
 
 KeyHandle &KeyHandle::operator=(KeyHandle &&other) noexcept {
