@@ -34,11 +34,27 @@ function demoCatalogue(api) {
   }
 }
 
+function demoTempFont(api) {
+  section('temporary fonts');
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-temp-'));
+  const file = path.join(dir, 'VorlaTemp4.ttf');
+  fs.copyFileSync('C:\\VorlaFixtures\\temp\\VorlaTemp4.ttf', file);
+  const font = { family: 'Vorla Temp Four', path: file };
+  console.log(`installTempFont(${file}): ${api.installTempFont(font)}`);
+  console.log(`uninstallTempFont: ${api.uninstallTempFont(font)}; file still there: ${fs.existsSync(file)}`);
+  console.log(`uninstallTempFont again: ${api.uninstallTempFont(font)}`);
+  const text = path.join(dir, 'notes.ttf');
+  fs.writeFileSync(text, 'not a font');
+  console.log(`installTempFont(a text file): ${api.installTempFont({ family: 'Notes', path: text })}`);
+  console.log(`installTempFont(a missing file): ${api.installTempFont({ family: 'Gone', path: path.join(dir, 'gone.ttf') })}`);
+}
+
 function main() {
   const api = vorla.open();
   const logDir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-'));
   demoFrame(api, logDir);
   demoCatalogue(api);
+  demoTempFont(api);
 }
 
 main();

@@ -77,6 +77,15 @@ function defaultDllPath() {
   return process.env.VORLA_DLL || path.join(__dirname, '..', 'build', 'windows', 'VorlaNode.dll');
 }
 
+function fontForm(font = {}) {
+  return {
+    family: font.family ?? null,
+    path: font.path ?? null,
+    postscriptName: font.postscriptName ?? null,
+    style: font.style ?? null,
+  };
+}
+
 // Loads the library and returns its exports, wrapped for JavaScript callers.
 function open(dllPath = defaultDllPath()) {
   checkLayout();
@@ -87,6 +96,8 @@ function open(dllPath = defaultDllPath()) {
     versionPointer: lib.func('version', 'void *', []),
     getAvailableFonts: lib.func('void *getAvailableFonts(_Out_ int *count)'),
     releaseFontData: lib.func('void releaseFontData(void *array)'),
+    installTempFont: lib.func('int installTempFont(FontForm *font)'),
+    uninstallTempFont: lib.func('int uninstallTempFont(FontForm *font)'),
     releaseWindowData: lib.func('void releaseWindowData(void *array)'),
     releaseVPermission: lib.func('void releaseVPermission(void *array)'),
   };
@@ -107,6 +118,13 @@ function open(dllPath = defaultDllPath()) {
     },
     version() {
       return raw.version();
+    },
+    // Temporary fonts: font = { family, path, postscriptName, style }; missing texts are passed as null.
+    installTempFont(font) {
+      return raw.installTempFont(fontForm(font));
+    },
+    uninstallTempFont(font) {
+      return raw.uninstallTempFont(fontForm(font));
     },
     // The installed font faces: [{ path, postscriptName, family, style, weight, width, italic, monospace }].
     getAvailableFonts() {

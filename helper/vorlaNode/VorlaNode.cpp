@@ -8,6 +8,7 @@
 #include "InitLog.h"
 #include "easylogging++.h"
 #include "fontmanager/FontManager.h"
+#include "interactive/win/WindowsInterActive.h"
 
 namespace {
 
@@ -25,6 +26,10 @@ LibrarySettings& settings() {
     static LibrarySettings instance;
     return instance;
 }
+
+// The library's one interaction object: built while the library loads, destroyed at unload.
+WindowsInterActive windowsInterActive;
+WindowsInterActive& interActive = windowsInterActive;
 
 void keepUnlessEmpty(std::string& current, const char* text) {
     if (text != nullptr && text[0] != '\0') current = text;
@@ -74,4 +79,20 @@ VORLANODE_API VorlaNode::FontData* getAvailableFonts(int* count) {
         LOG(INFO) << "[Load Font List] (" << n << ")";
         return array;
     });
+}
+
+VORLANODE_API int installFont(VorlaNode::FontForm* font) {
+    return VorlaNode::guarded([font] { return interActive.installFont(font->toInteractiveFont().get()); });
+}
+
+VORLANODE_API int uninstallFont(VorlaNode::FontForm* font) {
+    return VorlaNode::guarded([font] { return interActive.uninstallFont(font->toInteractiveFont().get()); });
+}
+
+VORLANODE_API int installTempFont(VorlaNode::FontForm* font) {
+    return VorlaNode::guarded([font] { return interActive.installTempFont(font->toInteractiveFont().get()); });
+}
+
+VORLANODE_API int uninstallTempFont(VorlaNode::FontForm* font) {
+    return VorlaNode::guarded([font] { return interActive.uninstallTempFont(font->toInteractiveFont().get()); });
 }

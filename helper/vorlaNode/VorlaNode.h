@@ -14,3 +14,7 @@ VORLANODE_API VorlaNode::FontData* getAvailableFonts(int* count);
 VORLANODE_API void releaseFontData(VorlaNode::FontData* array);
 VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array);
 VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array);
+VORLANODE_API int installFont(VorlaNode::FontForm* font);
+VORLANODE_API int uninstallFont(VorlaNode::FontForm* font);
+VORLANODE_API int installTempFont(VorlaNode::FontForm* font);
+VORLANODE_API int uninstallTempFont(VorlaNode::FontForm* font);

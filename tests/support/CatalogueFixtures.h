@@ -74,4 +74,23 @@ inline std::vector<Fixture> all() {
     };
 }
 
+// Fonts for the temporary-font tests of the bridge, written next to the catalogue fonts but
+// not registered. Each has a family name of its own: the platform's font table outlives the
+// test process (for the whole wineserver session), and a file whose face duplicates a face
+// already known is not really added, so it could not be removed again either.
+inline const char *const kTempFolder = "C:\\VorlaFixtures\\temp\\";
+
+inline std::vector<Fixture> tempFonts() {
+    using namespace FontFixtures;
+    std::vector<Fixture> out;
+    const char *const files[] = {"VorlaTemp1.ttf", "VorlaTemp2.ttf", "VorlaTemp3.ttf", "VorlaTemp4.ttf"};
+    const char16_t *const families[] = {u"Vorla Temp One", u"Vorla Temp Two", u"Vorla Temp Three", u"Vorla Temp Four"};
+    for (int i = 0; i < 4; ++i) {
+        FontEdits edits;
+        addNames(edits, kEnUs, families[i], u"Regular");
+        out.push_back({files[i], "DejaVuSans.ttf", "", edits});
+    }
+    return out;
+}
+
 }  // namespace CatalogueFixtures

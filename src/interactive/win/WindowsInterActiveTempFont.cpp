@@ -1,0 +1,52 @@
+// Temporary fonts: a font file registered as a font resource until logoff (or
+// until it is unregistered), with no copy and no registry entry. Neither
+// operation takes the install mutex: a temporary install may run while a
+// permanent one does.
+#include "interactive/win/WindowsInterActive.h"
+
+#include "common/Status.h"
+#include "easylogging++.h"
+#include "interactive/win/FontUtil.h"
+
+#include <string>
+
+int WindowsInterActive::installTempFont(const InteractiveFont *font) {
+    const std::string path = textOf(font->path);
+    const std::string family = textOf(font->family);
+    LOG(DEBUG) << "install Temp Font family:" << family << " path:" << path;
+    if (!fileExists(path)) {
+        LOG(ERROR) << "install Temp Font Fail. Not Found FontFile to family:" << family << " path:" << path;
+        return Status::kNotFound;
+    }
+    if (!addFontResource(path)) {
+        // The file is there but the platform did not take it (not a font, damaged...):
+        // the font is not usable, so this is a failure and no change is announced.
+        LOG(ERROR) << "install Temp Font Fail. Platform refused FontFile to family:" << family << " path:" << path;
+        return Status::kPlatformRefusedFont;
+    }
+    broadcastFontChange();
+    LOG(INFO) << "install Temp Font SUCCESS to family:" << family << " path:" << path;
+    return Status::kDone;
+}
+
+int WindowsInterActive::uninstallTempFont(const InteractiveFont *font) {
+    const std::string path = textOf(font->path);
+    const std::string family = textOf(font->family);
+    if (!fileExists(path)) {
+        LOG(ERROR) << "未找到字体文件. family:" << family << " path:" << path;
+        return Status::kNotFound;
+    }
+    int status = Status::kDone;
+    if (removeFontResource(path)) {
+        if (deleteRegularFile(path)) {
+            LOG(DEBUG) << "文件\t[删除]\t[成功]\t(" << path << ")";
+        } else {
+            LOG(WARNING) << "文件被占用\t[删除]\t[失败]\t(" << path << ")";
+        }
+    } else {
+        LOG(DEBUG) << "[系统列表]" << "\t" << "[卸载]\t[失败]\t(" << path << ")";
+        status = Status::kTempRemoveRefused;
+    }
+    broadcastFontChange();
+    return status;
+}
