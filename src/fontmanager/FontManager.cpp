@@ -31,6 +31,21 @@ namespace {
 const wchar_t *const kFallbackLocaleW = L"en-us";
 const wchar_t *const kStyleLocaleW = L"zh-CN";
 
+// The font system's two-call text pattern: length(&n) gives the length without the
+// terminator, read(buffer, n + 1) fills it. The UTF-16 text becomes UTF-8.
+template <class Length, class Read>
+HRESULT readCountedText(Length length, Read read, std::string *text) {
+    UINT32 size = 0;
+    HRESULT hr = length(&size);
+    if (FAILED(hr)) return hr;
+    std::wstring buffer(size + 1, L'\0');
+    hr = read(&buffer[0], size + 1);
+    if (FAILED(hr)) return hr;
+    buffer.resize(size);
+    *text = vorla::wideToUtf8(buffer);
+    return S_OK;
+}
+
 // One localized name of a face: the requested locale, then "en-us", then the
 // first string of the set. A set the font does not have gives "".
 HRESULT readLocalizedName(IDWriteFont *font, DWRITE_INFORMATIONAL_STRING_ID id, const wchar_t *locale,
@@ -52,15 +67,9 @@ HRESULT readLocalizedName(IDWriteFont *font, DWRITE_INFORMATIONAL_STRING_ID id, 
         if (FAILED(hr)) return hr;
         if (!found) index = 0;
     }
-    UINT32 length = 0;
-    hr = strings->GetStringLength(index, &length);
-    if (FAILED(hr)) return hr;
-    std::wstring buffer(length + 1, L'\0');
-    hr = strings->GetString(index, &buffer[0], length + 1);
-    if (FAILED(hr)) return hr;
-    buffer.resize(length);
-    *text = vorla::wideToUtf8(buffer);
-    return S_OK;
+    return readCountedText([&](UINT32 *length) { return strings->GetStringLength(index, length); },
+                           [&](wchar_t *buffer, UINT32 size) { return strings->GetString(index, buffer, size); },
+                           text);
 }
 
 // Full path of the face's first file. S_FALSE (and no path) when the face has no
@@ -74,7 +83,8 @@ HRESULT readFilePath(IDWriteFontFace *face, std::string *path) {
     std::vector<vorla::ComPtr<IDWriteFontFile>> files;
     files.reserve(count);  // nothing may throw between GetFiles and the owners taking the references
     hr = face->GetFiles(&count, raw.data());
-    for (UINT32 i = 0; i < count && i < raw.size(); ++i) files.push_back(vorla::ComPtr<IDWriteFontFile>::attach(raw[i]));
+    for (UINT32 i = 0; i < count && i < raw.size(); ++i)
+        files.push_back(vorla::ComPtr<IDWriteFontFile>::attach(raw[i]));
     if (FAILED(hr)) return hr;
     if (files.empty() || !files.front()) return S_FALSE;
 
@@ -88,15 +98,9 @@ HRESULT readFilePath(IDWriteFontFace *face, std::string *path) {
     UINT32 keySize = 0;
     hr = files.front()->GetReferenceKey(&key, &keySize);
     if (FAILED(hr)) return hr;
-    UINT32 length = 0;
-    hr = local->GetFilePathLengthFromKey(key, keySize, &length);
-    if (FAILED(hr)) return hr;
-    std::wstring buffer(length + 1, L'\0');
-    hr = local->GetFilePathFromKey(key, keySize, &buffer[0], length + 1);
-    if (FAILED(hr)) return hr;
-    buffer.resize(length);
-    *path = vorla::wideToUtf8(buffer);
-    return S_OK;
+    return readCountedText(
+        [&](UINT32 *length) { return local->GetFilePathLengthFromKey(key, keySize, length); },
+        [&](wchar_t *buffer, UINT32 size) { return local->GetFilePathFromKey(key, keySize, buffer, size); }, path);
 }
 
 // Everything but the PostScript name, which the caller has read already.
@@ -113,8 +117,7 @@ HRESULT buildDescriptor(IDWriteFont *font, std::string postscriptName, const std
     std::string family, style;
     hr = readLocalizedName(font, DWRITE_INFORMATIONAL_STRING_WIN32_FAMILY_NAMES, familyLocale.c_str(), &family);
     if (FAILED(hr)) return hr;
-    hr = readLocalizedName(font, DWRITE_INFORMATIONAL_STRING_WIN32_SUBFAMILY_NAMES, kStyleLocaleW,
-                           &style);
+    hr = readLocalizedName(font, DWRITE_INFORMATIONAL_STRING_WIN32_SUBFAMILY_NAMES, kStyleLocaleW, &style);
     if (FAILED(hr)) return hr;
 
     // Only the newer face interface knows the monospace flag.
