@@ -7,6 +7,7 @@
 #include "HandOff.h"
 #include "InitLog.h"
 #include "easylogging++.h"
+#include "interactive/win/WindowsInterActive.h"
 
 namespace {
 
@@ -24,6 +25,10 @@ LibrarySettings& settings() {
     static LibrarySettings instance;
     return instance;
 }
+
+// The library's one interaction object: built while the library loads, destroyed at unload.
+WindowsInterActive windowsInterActive;
+WindowsInterActive& interActive = windowsInterActive;
 
 void keepUnlessEmpty(std::string& current, const char* text) {
     if (text != nullptr && text[0] != '\0') current = text;
@@ -53,3 +58,11 @@ VORLANODE_API void releaseFontData(VorlaNode::FontData* array) { VorlaNode::rele
 VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array) { VorlaNode::releaseArray(array); }
 
 VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array) { VorlaNode::releaseArray(array); }
+
+VORLANODE_API int installFont(VorlaNode::FontForm* font) {
+    return VorlaNode::guarded([font] { return interActive.installFont(font->toInteractiveFont().get()); });
+}
+
+VORLANODE_API int uninstallFont(VorlaNode::FontForm* font) {
+    return VorlaNode::guarded([font] { return interActive.uninstallFont(font->toInteractiveFont().get()); });
+}
