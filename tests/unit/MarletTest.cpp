@@ -1,12 +1,11 @@
-// The installer program: its JSON records in process, and Marlet.exe itself under Wine on
-// the prefix's real registry and files, with a recording window for its messages.
+// The installer program: its loop in process, and Marlet.exe itself under Wine on the
+// prefix's real registry and files, with a recording window for its messages.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <climits>
 #include <optional>
-#include <thread>
+#include <stdexcept>
 
 #include "CommandLine.h"
 #include "FontJson.h"
