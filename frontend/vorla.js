@@ -73,6 +73,16 @@ function takeArray(pointer, elementType, release) {
   }
 }
 
+// A FontForm record from { family, path, postscriptName, style }; missing texts are passed as null.
+function fontForm(font = {}) {
+  return {
+    family: font.family ?? null,
+    path: font.path ?? null,
+    postscriptName: font.postscriptName ?? null,
+    style: font.style ?? null,
+  };
+}
+
 function defaultDllPath() {
   return process.env.VORLA_DLL || path.join(__dirname, '..', 'build', 'windows', 'VorlaNode.dll');
 }
@@ -88,6 +98,8 @@ function open(dllPath = defaultDllPath()) {
     releaseFontData: lib.func('void releaseFontData(void *array)'),
     releaseWindowData: lib.func('void releaseWindowData(void *array)'),
     releaseVPermission: lib.func('void releaseVPermission(void *array)'),
+    installFont: lib.func('int installFont(FontForm *font)'),
+    uninstallFont: lib.func('int uninstallFont(FontForm *font)'),
   };
 
   const api = {
@@ -107,8 +119,16 @@ function open(dllPath = defaultDllPath()) {
     version() {
       return raw.version();
     },
+    // Permanent install of font.path for the current user; returns the status code.
+    installFont(font) {
+      return raw.installFont(fontForm(font));
+    },
+    // Permanent uninstall of the installed file font.path; returns the status code.
+    uninstallFont(font) {
+      return raw.uninstallFont(fontForm(font));
+    },
   };
   return api;
 }
 
-module.exports = { koffi, records, recordSizes, checkLayout, arrayCount, takeArray, open, defaultDllPath };
+module.exports = { koffi, records, recordSizes, checkLayout, arrayCount, takeArray, fontForm, open, defaultDllPath };
