@@ -96,3 +96,12 @@ test('the window handle reaches Marlet and the window gets its messages', async 
     [marlet.messages.uninstalledOne, 0, 0], [marlet.messages.uninstallDone, 0, 1],
   ]);
 });
+
+test('a list too long for one command line is refused before anything starts', async () => {
+  const folder = 'C:\\Users\\someone\\AppData\\Local\\Microsoft\\Windows\\Fonts';
+  const fonts = Array.from({ length: 400 }, (_, i) => ({ path: `${folder}\\font-${i}.ttf` }));
+  // A program that does not exist: reaching the start would fail with another error.
+  await assert.rejects(marlet.runMarlet('uninstall', fonts, { exe: 'C:\\nowhere\\Marlet.exe' }), /split the list/);
+  await assert.rejects(marlet.runMarlet('uninstall', fonts.slice(0, 1), { exe: 'C:\\nowhere\\Marlet.exe' }),
+    { code: 'ENOENT' });
+});

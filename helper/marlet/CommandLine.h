@@ -8,7 +8,13 @@
 
 namespace Marlet {
 
-// Written to standard output, followed by a line end, for "-h" or no argument.
+// Written to standard output byte for byte, followed by CR LF, for "-h" or no argument.
+// The text is fixed; the exit codes around it are (Installer.h):
+//   0  help shown, or the run finished and its result list was written
+//   1  usage error ("Usage: ..." on standard output); nothing installed or uninstalled
+//   2  the run finished but the result file could not be written ("Unable to open file
+//      for writing." on standard error); the fonts were processed, the results are lost
+//   3  an unexpected failure stopped the program before it wrote results
 extern const char *const kHelpText;
 
 enum class Action { Help, Usage, Install, Uninstall };
