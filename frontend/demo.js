@@ -54,10 +54,58 @@ async function demoApps(api, logDir) {
   }
 }
 
+// Log lines written since `before` lines were in the demo's log file.
+function newLogLines(logDir, before) {
+  const lines = [];
+  for (const file of fs.readdirSync(logDir)) {
+    lines.push(...fs.readFileSync(path.join(logDir, file), 'utf8').split(/\r?\n/).filter((l) => l));
+  }
+  return lines.slice(before);
+}
+
+function logLineCount(logDir) {
+  return newLogLines(logDir, 0).length;
+}
+
+// A per-user font entry as the platform's reg.exe shows it.
+function fontEntry(name) {
+  const { spawnSync } = require('node:child_process');
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-reg-'));
+  const out = fs.openSync(path.join(dir, 'out.txt'), 'w');
+  const r = spawnSync('reg.exe', ['query', 'HKCU\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts', '/v', name],
+    { stdio: ['ignore', out, 'ignore'] });
+  fs.closeSync(out);
+  const line = fs.readFileSync(path.join(dir, 'out.txt'), 'latin1').split(/\r?\n/).find((l) => l.includes('REG_SZ'));
+  return r.status === 0 && line ? line.trim().replace(/\s{2,}/g, '  ') : '(no entry)';
+}
+
+function demoInstall(api, logDir) {
+  section('permanent install and uninstall');
+  const { renameFont } = require('./test/support/sfnt.js');
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-font-'));
+  const source = path.join(dir, 'VorlaDemoSans.ttf');
+  fs.writeFileSync(source, renameFont(fs.readFileSync('Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSans.ttf'), 'Vorla Demo Sans'));
+  const installed = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts', 'VorlaDemoSans.ttf');
+  const before = logLineCount(logDir);
+
+  console.log(`installFont({ family: 'Demo', path: ${source} }): ${api.installFont({ family: 'Demo', path: source })}`);
+  console.log(`  copy ${installed}: ${fs.existsSync(installed) ? 'present' : 'missing'}`);
+  console.log(`  entry: ${fontEntry('Vorla Demo Sans (TrueType)')}`);
+  console.log(`uninstallFont({ path: ${installed} }): ${api.uninstallFont({ path: installed })}`);
+  console.log(`  copy: ${fs.existsSync(installed) ? 'present' : 'removed'}; entry: ${fontEntry('Vorla Demo Sans (TrueType)')}`);
+  console.log(`installFont of a missing file: ${api.installFont({ family: 'Demo', path: path.join(dir, 'absent.ttf') })}`);
+  const text = path.join(dir, 'NotAFont.ttf');
+  fs.writeFileSync(text, 'not a font');
+  console.log(`installFont of a text file named .ttf: ${api.installFont({ family: 'Demo', path: text })}`);
+  console.log('log lines of these calls:');
+  for (const line of newLogLines(logDir, before)) console.log(`  ${line}`);
+}
+
 async function main() {
   const api = vorla.open();
   const logDir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-'));
   demoFrame(api, logDir);
+  demoInstall(api, logDir);
   await demoApps(api, logDir);
 }
 

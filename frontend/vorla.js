@@ -73,6 +73,16 @@ function takeArray(pointer, elementType, release) {
   }
 }
 
+// A FontForm record from { family, path, postscriptName, style }; missing texts are passed as null.
+function fontForm(font = {}) {
+  return {
+    family: font.family ?? null,
+    path: font.path ?? null,
+    postscriptName: font.postscriptName ?? null,
+    style: font.style ?? null,
+  };
+}
+
 function defaultDllPath() {
   return process.env.VORLA_DLL || path.join(__dirname, '..', 'build', 'windows', 'VorlaNode.dll');
 }
@@ -90,6 +100,8 @@ function open(dllPath = defaultDllPath()) {
     releaseVPermission: lib.func('void releaseVPermission(void *array)'),
     getAvailableApplications: lib.func('void *getAvailableApplications(_Out_ int *count)'),
     applyFontForApplication: lib.func('int applyFontForApplication(ApplyFont *request)'),
+    installFont: lib.func('int installFont(FontForm *font)'),
+    uninstallFont: lib.func('int uninstallFont(FontForm *font)'),
   };
 
   const api = {
@@ -127,8 +139,16 @@ function open(dllPath = defaultDllPath()) {
         processId,
       });
     },
+    // Permanent install of font.path for the current user; returns the status code.
+    installFont(font) {
+      return raw.installFont(fontForm(font));
+    },
+    // Permanent uninstall of the installed file font.path; returns the status code.
+    uninstallFont(font) {
+      return raw.uninstallFont(fontForm(font));
+    },
   };
   return api;
 }
 
-module.exports = { koffi, records, recordSizes, checkLayout, arrayCount, takeArray, open, defaultDllPath };
+module.exports = { koffi, records, recordSizes, checkLayout, arrayCount, takeArray, fontForm, open, defaultDllPath };

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine64 xvfb xauth
   libeasyloggingpp-dev rapidjson-dev googletest
-  fonts-dejavu-core
+  fonts-dejavu-core locales
   nodejs npm
 )
 missing=()
@@ -25,6 +25,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A Chinese locale for the tests under code page 936: Wine maps file names through the
+# Unix locale, so it must exist for non-ASCII paths to work there.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  echo "setup: generating the zh_CN.UTF-8 locale"
+  localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
 
 # The front-end bridge: koffi and Windows node.exe, pinned by the lockfile.

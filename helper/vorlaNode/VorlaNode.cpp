@@ -23,13 +23,14 @@ struct LibrarySettings {
     std::string appId = "com.vorla.fontmanager";
 };
 
-// The library's one interaction object: built while the library loads, destroyed at unload.
-WindowsInterActive interactive;
-
 LibrarySettings& settings() {
     static LibrarySettings instance;
     return instance;
 }
+
+// The library's one interaction object: built while the library loads, destroyed at unload.
+WindowsInterActive windowsInterActive;
+WindowsInterActive& interActive = windowsInterActive;
 
 void keepUnlessEmpty(std::string& current, const char* text) {
     if (text != nullptr && text[0] != '\0') current = text;
@@ -62,7 +63,7 @@ VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array) { VorlaNode
 
 VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count) {
     return VorlaNode::handOffList<VorlaNode::WindowData>(count, [] {
-        const std::vector<WindowEntity> windows = interactive.getAvailableApplications();
+        const std::vector<WindowEntity> windows = interActive.getAvailableApplications();
         return VorlaNode::handOff<VorlaNode::WindowData>(
             windows.size(), [&](VorlaNode::WindowData& element, std::size_t i) {
                 // An empty text is handed out as a null pointer.
@@ -83,6 +84,14 @@ VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request) {
         }
         const VorlaNode::FontForm form{request->family, request->path, request->postscriptName, request->style};
         const std::unique_ptr<InteractiveFont> font = form.toInteractiveFont();
-        return interactive.applyFontForApplication(target.get(), font.get());
+        return interActive.applyFontForApplication(target.get(), font.get());
     });
+}
+
+VORLANODE_API int installFont(VorlaNode::FontForm* font) {
+    return VorlaNode::guarded([font] { return interActive.installFont(font->toInteractiveFont().get()); });
+}
+
+VORLANODE_API int uninstallFont(VorlaNode::FontForm* font) {
+    return VorlaNode::guarded([font] { return interActive.uninstallFont(font->toInteractiveFont().get()); });
 }

@@ -19,3 +19,5 @@ VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count);
 // Applies the font to the current selection of the application of request->processId
 // (0: the topmost recognised window); the status of the last strategy that ran.
 VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request);
+VORLANODE_API int installFont(VorlaNode::FontForm* font);
+VORLANODE_API int uninstallFont(VorlaNode::FontForm* font);

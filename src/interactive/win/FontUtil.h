@@ -1,0 +1,171 @@
+// Font installation core, shared by VorlaNode.dll and Marlet.exe.
+//
+// Every text here is UTF-8. Platform calls get UTF-16 (the "W" functions), so
+// no character is lost to the system ANSI code page; utf8ToAnsi/ansiToUtf8 stay
+// for the few places that really deal in ANSI text (window titles, old Mac names).
+// The core holds no state: every call opens and closes what it uses. Locking is
+// the business of the caller (WindowsInterActive in the DLL).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+#include <map>
+#include <string>
+#include <system_error>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// Code-page conversions (system ANSI code page <-> UTF-8, by way of UTF-16).
+// An embedded NUL ends the input; text that cannot be converted gives "".
+std::string utf8ToAnsi(const char *text);
+std::string ansiToUtf8(const char *text);
+inline std::string utf8ToAnsi(const std::string &text) { return utf8ToAnsi(text.c_str()); }
+inline std::string ansiToUtf8(const std::string &text) { return ansiToUtf8(text.c_str()); }
+// Bytes in the given code page -> UTF-8 (used by the name reader).
+std::string codePageToUtf8(unsigned codePage, const std::string &bytes);
+
+// ---------------------------------------------------------------------------
+// Registry layer.
+namespace winreg {
+
+// Access mask of every open: KEY_READ | KEY_WOW64_64KEY | KEY_CREATE_SUB_KEY | KEY_SET_VALUE.
+constexpr REGSAM kAccessMask = 0x2011F;
+
+class RegException : public std::system_error {
+public:
+    RegException(LONG status, const std::string &message)
+        : std::system_error(static_cast<int>(status), std::system_category(), message) {}
+};
+
+struct ValueEntry {
+    std::string name;   // UTF-8
+    DWORD type = 0;     // REG_SZ, REG_EXPAND_SZ, ...
+};
+
+// Owns at most one open key; the predefined roots are never closed.
+class KeyHandle {
+public:
+    KeyHandle() = default;
+    explicit KeyHandle(HKEY key) : key_(key) {}
+    KeyHandle(const KeyHandle &) = delete;
+    KeyHandle &operator=(const KeyHandle &) = delete;
+    KeyHandle(KeyHandle &&other) noexcept : key_(other.key_) { other.key_ = nullptr; }
+    KeyHandle &operator=(KeyHandle &&other) noexcept;
+    ~KeyHandle() { close(); }
+
+    // RegOpenKeyExW with kAccessMask; on failure the holder stays empty. No exception.
+    LONG open(HKEY root, const std::string &subKey);
+    // RegCreateKeyExW with kAccessMask (opens the key when it exists).
+    LONG create(HKEY root, const std::string &subKey);
+    void close();
+    HKEY get() const { return key_; }
+    explicit operator bool() const { return key_ != nullptr; }
+
+    // REG_SZ value text; "" when missing or of another type. Throws RegException
+    // only when the value changes between the size query and the read.
+    std::string readString(const std::string &valueName) const;
+    // Every value (name, type) in index order. Throws RegException when the key query fails.
+    std::vector<ValueEntry> listValues() const;
+    LONG setString(const std::string &valueName, const std::string &data) const;
+    LONG deleteValue(const std::string &valueName) const;
+
+    static bool isPredefined(HKEY key);
+
+private:
+    HKEY key_ = nullptr;
+};
+
+}  // namespace winreg
+
+// ---------------------------------------------------------------------------
+// Text and path helpers.
+std::string toLower(std::string text);             // ASCII A-Z only
+bool isBlank(const std::string &text);             // empty or only space, \t, \n, \r
+std::string fileNameOf(const std::string &text);   // after the last '\' or '/'
+std::string extensionOf(const std::string &text);  // after the last '.'
+std::filesystem::path toWidePath(const std::string &text);
+// Throws std::filesystem::filesystem_error when normalisation fails.
+std::string weaklyCanonicalText(const std::string &text);
+
+// ---------------------------------------------------------------------------
+// Files and font resources.
+// True when anything is at path; false when it (or its folder) is not found.
+// Throws std::filesystem::filesystem_error when the status cannot be read.
+bool fileExists(const std::string &path);
+// Removes path when it is a regular file; true on success. Status errors throw as in fileExists.
+bool deleteRegularFile(const std::string &path);
+// Copies a regular file over any existing target; false on every error.
+bool copyFileOverwrite(const std::string &from, const std::string &to);
+bool addFontResource(const std::string &path);     // AddFontResourceW
+bool removeFontResource(const std::string &path);  // RemoveFontResourceW
+void broadcastFontChange();                        // WM_FONTCHANGE posted to HWND_BROADCAST
+
+// ---------------------------------------------------------------------------
+// Font registry entries and fonts folders.
+extern const char *const kFontsKey;          // SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts
+extern const char *const kSystemFontsFolder; // C:\Windows\Fonts\ (ends with a backslash)
+
+// Scope tags of the log lines: current user for HKEY_CURRENT_USER, all users otherwise.
+const char *scopeTag(HKEY root);      // "[当前用户字体]" / "[系统所有用户字体]"
+const char *scopeBareTag(HKEY root);  // "当前用户字体" / "系统所有用户字体"
+
+// Value name of a font entry: family + " (TrueType)", or family unchanged when it holds "(TrueType)".
+std::string fontRegValueName(const std::string &family);
+// Writes fontRegValueName(family) = path.
+// Under HKEY_CURRENT_USER the key is created when missing; other roots are only opened.
+bool setFontRegValueByFamilyAndPath(HKEY root, const std::string &family, const std::string &path);
+// Value name of the first entry whose data names the file; "" when none.
+std::string getFontRegStringValueByPath(HKEY root, const std::string &path);
+// Data of the entry of that value name; "" when there is none.
+std::string getFontRegStringValueByName(HKEY root, const std::string &valueName);
+bool deleteFontRegValue(HKEY root, const std::string &valueName);
+std::string localFontsFolder();  // %LOCALAPPDATA%\Microsoft\Windows\Fonts\ (ends with a backslash)
+bool isSystemFontPath(const std::string &path);
+
+// ---------------------------------------------------------------------------
+// Font name table reader.
+struct SfntTableRecord {
+    char tag[4] = {0, 0, 0, 0};
+    std::uint32_t checkSum = 0;
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+};
+
+struct FontName {
+    int nameId = 0;
+    int platformId = 0;
+    int encodingId = 0;
+    int languageId = 0;
+    std::string text;  // UTF-8
+};
+
+// Table directory at the start of the stream; records beyond the end of the file are dropped.
+std::vector<SfntTableRecord> readTableDirectory(std::istream &in);
+std::vector<FontName> readNameRecords(std::istream &in, const std::vector<SfntTableRecord> &directory);
+// Language codes: "cn", "en", "jp" (first two characters compared).
+std::map<int, std::string> namesForLanguage(const std::vector<FontName> &names, const std::string &code);
+// Tries code, then "en", "jp", "cn"; prints "------------------<n>" to stdout for codes other than "en".
+std::map<int, std::string> namesWithFallback(const std::vector<FontName> &names, const std::string &code);
+// Full name, else family, else PostScript name in the chosen language; "" when none.
+std::string readFontFamilyName(std::istream &in, const std::string &code);
+
+// ---------------------------------------------------------------------------
+// Permanent install and uninstall (no lock here; the caller serialises).
+std::string uniqueDestination(const std::string &candidate, const std::string &name, int n);
+int installFontFile(HKEY root, const std::string &family, const std::string &path, const std::string &folder);
+// 0, 1005, 1007 (the platform refused to load the copy; entry and copy undone), 1011, 1013, 1111.
+int persistentFontInstall(HKEY root, const std::string &family, const std::string &path);
+// 0, 1005, 1011, 1015 (1011/1015 after compensation). deleteEntry is the registry delete
+// step; tests hand in one that meets a value deleted meanwhile.
+using FontRegDelete = bool (*)(HKEY root, const std::string &valueName);
+int persistentFontUnInstall(HKEY root, const std::string &family, const std::string &postscriptName,
+                            const std::string &path, FontRegDelete deleteEntry = deleteFontRegValue);
+
+// Per-font entry logic of a permanent install/uninstall, as both binaries run it:
+// 1005 when no file is at path; otherwise the operation, then broadcastFontChange().
+// Install always targets the current user; uninstall picks the scope from the path.
+int installFontEntry(const std::string &family, const std::string &path);
+int uninstallFontEntry(const std::string &family, const std::string &postscriptName, const std::string &path);
