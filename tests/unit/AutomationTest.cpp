@@ -77,7 +77,7 @@ TEST(AutomationCalls, NullTargetFailsBeforeAnyNameIsResolved) {
               "Error : pDisp is NULL");
 }
 
-TEST(AutomationCalls, FailureMessages) {
+TEST(AutomationCalls, FailureMessagesAndCalls) {
     MultithreadedApartment com;
     EXPECT_EQ(messageOf<NotFoundInteractiveNameException>(
                   [] { automation::connectToApplication(L"No.Such.Application"); }),
@@ -97,8 +97,10 @@ TEST(AutomationCalls, FailureMessages) {
                   [&] { automation::getDispatchProperty(app.get(), L"ActiveWindow"); }),
               "Error : IDispatch::Invoke(\"ActiveWindow\"=00000002) failed w/err 0x80020009\n");
     EXPECT_EQ(automation::getStringProperty(app.get(), L"Version"), "16.0.1");
+    automation::doJavaScript(app.get(), "setFont('Caf\xC3\xA9-Bold')");
     EXPECT_EQ(word.calls(), (std::vector<std::string>{"Word.Application GET ActiveWindow (failed)",
-                                                      "Word.Application GET Version"}));
+                                                      "Word.Application GET Version",
+                                                      "Word.Application CALL DoJavaScript = setFont('Caf\xC3\xA9-Bold')"}));
 }
 
 TEST(WindowActivation, StaleHandlePrintsBothErrorsAndReturnsOne) {
