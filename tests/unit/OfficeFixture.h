@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "VorlaNode.h"
+#include "common/Raii.h"
 #include "support/TestSupport.h"
 
 namespace office {
@@ -67,16 +68,21 @@ public:
 
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
         if (!CreateProcessW(exe.wstring().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &process_)) {
+                            &startup, &started)) {
             throw std::runtime_error("cannot start " + exe.u8string() + ": error " + std::to_string(GetLastError()));
         }
+        process_.reset(started.hProcess);
+        const vorla::UniqueHandle mainThread(started.hThread);  // only its id is needed
+        processId_ = started.dwProcessId;
+        threadId_ = started.dwThreadId;
         // Registration in the running-object table can take a while in a new prefix.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
         while (!fs::exists(dir_ / "ready")) {
             DWORD code = 0;
-            if (GetExitCodeProcess(process_.hProcess, &code) && code != STILL_ACTIVE) {
-                close();
+            if (GetExitCodeProcess(process_.get(), &code) && code != STILL_ACTIVE) {
+                process_.reset();
                 throw std::runtime_error(exe.u8string() + " ended early with code " + std::to_string(code));
             }
             if (std::chrono::steady_clock::now() > deadline) {
@@ -94,7 +100,7 @@ public:
         fs::remove_all(dir_, ignored);
     }
 
-    int processId() const { return static_cast<int>(process_.dwProcessId); }
+    int processId() const { return static_cast<int>(processId_); }
     fs::path recordPath() const { return dir_ / "calls.txt"; }
 
     // Every call the application objects received so far, one line each.
@@ -106,24 +112,19 @@ public:
     }
 
     void stop() {
-        if (process_.hProcess == nullptr) return;
-        PostThreadMessageW(process_.dwThreadId, WM_QUIT, 0, 0);
-        if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) {
-            TerminateProcess(process_.hProcess, 1);
-            WaitForSingleObject(process_.hProcess, 5000);
+        if (!process_) return;
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        if (WaitForSingleObject(process_.get(), 5000) != WAIT_OBJECT_0) {
+            TerminateProcess(process_.get(), 1);
+            WaitForSingleObject(process_.get(), 5000);
         }
-        close();
+        process_.reset();
     }
 
 private:
-    void close() {
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-        process_ = PROCESS_INFORMATION{};
-    }
-
     fs::path dir_;
-    PROCESS_INFORMATION process_{};
+    vorla::UniqueHandle process_;
+    DWORD processId_ = 0, threadId_ = 0;
 };
 
 }  // namespace office
