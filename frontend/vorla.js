@@ -98,6 +98,8 @@ function open(dllPath = defaultDllPath()) {
     releaseFontData: lib.func('void releaseFontData(void *array)'),
     releaseWindowData: lib.func('void releaseWindowData(void *array)'),
     releaseVPermission: lib.func('void releaseVPermission(void *array)'),
+    getAvailableApplications: lib.func('void *getAvailableApplications(_Out_ int *count)'),
+    applyFontForApplication: lib.func('int applyFontForApplication(ApplyFont *request)'),
     installFont: lib.func('int installFont(FontForm *font)'),
     uninstallFont: lib.func('int uninstallFont(FontForm *font)'),
   };
@@ -118,6 +120,24 @@ function open(dllPath = defaultDllPath()) {
     },
     version() {
       return raw.version();
+    },
+    // Windows of running supported applications, one per process:
+    // [{ exeName, title, processId }] (exeName / title null when empty).
+    getAvailableApplications() {
+      const count = [0];
+      const windows = takeArray(raw.getAvailableApplications(count), WindowData, raw.releaseWindowData);
+      return windows.map((w) => ({ exeName: w.exeName, title: w.title, processId: w.processId }));
+    },
+    // font: { family, path, postscriptName, style } (missing texts pass as null);
+    // processId 0 targets the topmost recognised window. Returns the status code.
+    applyFontForApplication(font, processId = 0) {
+      return raw.applyFontForApplication({
+        family: font.family ?? null,
+        path: font.path ?? null,
+        postscriptName: font.postscriptName ?? null,
+        style: font.style ?? null,
+        processId,
+      });
     },
     // Permanent install of font.path for the current user; returns the status code.
     installFont(font) {
