@@ -4,6 +4,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const vorla = require('./vorla.js');
+const standIn = require('./officeStandIn.js');
 
 function section(title) {
   console.log(`\n== ${title}`);
@@ -49,12 +50,128 @@ function demoTempFont(api) {
   console.log(`installTempFont(a missing file): ${api.installTempFont({ family: 'Gone', path: path.join(dir, 'gone.ttf') })}`);
 }
 
-function main() {
+// Running applications and applying a font: a stand-in Word (the test build's WINWORD.EXE, with a real
+// window and an automation object in the running-object table) receives the font on its selection.
+async function demoApps(api, logDir) {
+  section('running applications and applying a font');
+  console.log(`getAvailableApplications() with nothing running: ${JSON.stringify(api.getAvailableApplications())}`);
+  const word = await standIn.start('WINWORD.EXE', {
+    progIds: ['Word.Application'],
+    windows: [{ className: 'OpusApp', title: 'Quarterly report.docx - Word' }],
+  });
+  try {
+    console.log(`started the stand-in WINWORD.EXE, process ${word.processId}`);
+    for (const w of api.getAvailableApplications()) {
+      console.log(`getAvailableApplications(): ${JSON.stringify(w)}`);
+    }
+    const font = { family: '宋体', path: 'C:\\Windows\\Fonts\\simsun.ttc', postscriptName: 'SimSun', style: 'Regular' };
+    console.log(`applyFontForApplication(宋体, ${word.processId}): ${api.applyFontForApplication(font, word.processId)}`);
+    console.log('calls the Word object received:');
+    for (const call of word.calls()) console.log(`  ${call}`);
+    console.log(`applyFontForApplication(Arial, 0) (topmost recognised window): ${api.applyFontForApplication({ family: 'Arial' }, 0)}`);
+    console.log(`applyFontForApplication(Arial, ${process.pid}) (this node process, no supported window): ` +
+      `${api.applyFontForApplication({ family: 'Arial' }, process.pid)}`);
+  } finally {
+    await word.stop();
+  }
+  for (const file of fs.readdirSync(logDir)) {
+    for (const line of fs.readFileSync(path.join(logDir, file), 'utf8').split(/\r?\n/)) {
+      if (line.includes('[applyFontForApplication]')) console.log(`  log: ${line}`);
+    }
+  }
+}
+
+// Log lines written since `before` lines were in the demo's log file.
+function newLogLines(logDir, before) {
+  const lines = [];
+  for (const file of fs.readdirSync(logDir)) {
+    lines.push(...fs.readFileSync(path.join(logDir, file), 'utf8').split(/\r?\n/).filter((l) => l));
+  }
+  return lines.slice(before);
+}
+
+function logLineCount(logDir) {
+  return newLogLines(logDir, 0).length;
+}
+
+// A per-user font entry as the platform's reg.exe shows it.
+function fontEntry(name) {
+  const { spawnSync } = require('node:child_process');
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-reg-'));
+  const out = fs.openSync(path.join(dir, 'out.txt'), 'w');
+  const r = spawnSync('reg.exe', ['query', 'HKCU\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts', '/v', name],
+    { stdio: ['ignore', out, 'ignore'] });
+  fs.closeSync(out);
+  const line = fs.readFileSync(path.join(dir, 'out.txt'), 'latin1').split(/\r?\n/).find((l) => l.includes('REG_SZ'));
+  return r.status === 0 && line ? line.trim().replace(/\s{2,}/g, '  ') : '(no entry)';
+}
+
+function demoInstall(api, logDir) {
+  section('permanent install and uninstall');
+  const { renameFont } = require('./test/support/sfnt.js');
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-font-'));
+  const source = path.join(dir, 'VorlaDemoSans.ttf');
+  fs.writeFileSync(source, renameFont(fs.readFileSync('Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSans.ttf'), 'Vorla Demo Sans'));
+  const installed = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts', 'VorlaDemoSans.ttf');
+  const before = logLineCount(logDir);
+
+  console.log(`installFont({ family: 'Demo', path: ${source} }): ${api.installFont({ family: 'Demo', path: source })}`);
+  console.log(`  copy ${installed}: ${fs.existsSync(installed) ? 'present' : 'missing'}`);
+  console.log(`  entry: ${fontEntry('Vorla Demo Sans (TrueType)')}`);
+  console.log(`uninstallFont({ path: ${installed} }): ${api.uninstallFont({ path: installed })}`);
+  console.log(`  copy: ${fs.existsSync(installed) ? 'present' : 'removed'}; entry: ${fontEntry('Vorla Demo Sans (TrueType)')}`);
+  console.log(`installFont of a missing file: ${api.installFont({ family: 'Demo', path: path.join(dir, 'absent.ttf') })}`);
+  const text = path.join(dir, 'NotAFont.ttf');
+  fs.writeFileSync(text, 'not a font');
+  console.log(`installFont of a text file named .ttf: ${api.installFont({ family: 'Demo', path: text })}`);
+  console.log('log lines of these calls:');
+  for (const line of newLogLines(logDir, before)) console.log(`  ${line}`);
+}
+
+// Batch install and uninstall through the installer Marlet.exe, started as the front end starts it.
+async function demoMarlet() {
+  section('installer Marlet.exe: batch install and uninstall');
+  const marlet = require('./marlet.js');
+  const { writeSampleFont } = require('./sampleFonts.js');
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-fonts-'));
+  const stamp = `${process.pid}-${Date.now() % 100000}`;
+  const fonts = [
+    ['Demo Sans', `demo-sans-${stamp}.ttf`],
+    ['Demo Serif', `demo-serif-${stamp}.ttf`],
+    ['Demo Hei', `演示黑体-${stamp}.ttf`, '演示黑体'],
+  ].map(([family, file, chinese]) => ({
+    family,
+    path: writeSampleFont(path.join(dir, file), `${family} ${stamp}`, chinese && `${chinese} ${stamp}`),
+  }));
+  fonts.push({ family: 'Missing', path: path.join(dir, 'missing.ttf') });
+  for (const f of fonts) console.log(`  ${f.path}`);
+
+  const installed = await marlet.runMarlet('install', fonts);
+  console.log(`Marlet -i, ${fonts.length} fonts -> ${JSON.stringify(installed.results)}`);
+  for (const line of installed.log.split(/\r?\n/)) if (line) console.log(`  ${line}`);
+
+  const folder = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts');
+  const copies = fonts.slice(0, 3).map((f) => ({ path: path.join(folder, path.basename(f.path)) }));
+  for (const c of copies) console.log(`  installed copy ${c.path}: ${fs.existsSync(c.path) ? 'present' : 'MISSING'}`);
+
+  const removed = await marlet.runMarlet('uninstall', copies);
+  console.log(`Marlet -u, ${copies.length} fonts -> ${JSON.stringify(removed.results)}`);
+  for (const line of removed.log.split(/\r?\n/)) if (line) console.log(`  ${line}`);
+  for (const c of copies) console.log(`  ${c.path}: ${fs.existsSync(c.path) ? 'still there' : 'removed'}`);
+}
+
+async function main() {
   const api = vorla.open();
   const logDir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-'));
   demoFrame(api, logDir);
+  demoInstall(api, logDir);
+  await demoMarlet();
+  await demoApps(api, logDir);
   demoCatalogue(api);
   demoTempFont(api);
 }
 
-main();
+main().catch((e) => {
+  console.error(e);
+  process.exitCode = 1;
+});

@@ -73,6 +73,16 @@ function takeArray(pointer, elementType, release) {
   }
 }
 
+// A FontForm record from { family, path, postscriptName, style }; missing texts are passed as null.
+function fontForm(font = {}) {
+  return {
+    family: font.family ?? null,
+    path: font.path ?? null,
+    postscriptName: font.postscriptName ?? null,
+    style: font.style ?? null,
+  };
+}
+
 function defaultDllPath() {
   return process.env.VORLA_DLL || path.join(__dirname, '..', 'build', 'windows', 'VorlaNode.dll');
 }
@@ -100,6 +110,10 @@ function open(dllPath = defaultDllPath()) {
     uninstallTempFont: lib.func('int uninstallTempFont(FontForm *font)'),
     releaseWindowData: lib.func('void releaseWindowData(void *array)'),
     releaseVPermission: lib.func('void releaseVPermission(void *array)'),
+    getAvailableApplications: lib.func('void *getAvailableApplications(_Out_ int *count)'),
+    applyFontForApplication: lib.func('int applyFontForApplication(ApplyFont *request)'),
+    installFont: lib.func('int installFont(FontForm *font)'),
+    uninstallFont: lib.func('int uninstallFont(FontForm *font)'),
   };
 
   const api = {
@@ -134,8 +148,34 @@ function open(dllPath = defaultDllPath()) {
       if (fonts.length !== count[0]) throw new Error(`getAvailableFonts: count ${count[0]}, array of ${fonts.length}`);
       return fonts;
     },
+    // Windows of running supported applications, one per process:
+    // [{ exeName, title, processId }] (exeName / title null when empty).
+    getAvailableApplications() {
+      const count = [0];
+      const windows = takeArray(raw.getAvailableApplications(count), WindowData, raw.releaseWindowData);
+      return windows.map((w) => ({ exeName: w.exeName, title: w.title, processId: w.processId }));
+    },
+    // font: { family, path, postscriptName, style } (missing texts pass as null);
+    // processId 0 targets the topmost recognised window. Returns the status code.
+    applyFontForApplication(font, processId = 0) {
+      return raw.applyFontForApplication({
+        family: font.family ?? null,
+        path: font.path ?? null,
+        postscriptName: font.postscriptName ?? null,
+        style: font.style ?? null,
+        processId,
+      });
+    },
+    // Permanent install of font.path for the current user; returns the status code.
+    installFont(font) {
+      return raw.installFont(fontForm(font));
+    },
+    // Permanent uninstall of the installed file font.path; returns the status code.
+    uninstallFont(font) {
+      return raw.uninstallFont(fontForm(font));
+    },
   };
   return api;
 }
 
-module.exports = { koffi, records, recordSizes, checkLayout, arrayCount, takeArray, open, defaultDllPath };
+module.exports = { koffi, records, recordSizes, checkLayout, arrayCount, takeArray, fontForm, open, defaultDllPath };

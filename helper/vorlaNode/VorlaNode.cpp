@@ -1,7 +1,9 @@
 // The exported interface: each export converts its record, calls one operation and converts back.
 #include "VorlaNode.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "Boundary.h"
 #include "HandOff.h"
@@ -78,6 +80,33 @@ VORLANODE_API VorlaNode::FontData* getAvailableFonts(int* count) {
         });
         LOG(INFO) << "[Load Font List] (" << n << ")";
         return array;
+    });
+}
+
+VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count) {
+    return VorlaNode::handOffList<VorlaNode::WindowData>(count, [] {
+        const std::vector<WindowEntity> windows = interActive.getAvailableApplications();
+        return VorlaNode::handOff<VorlaNode::WindowData>(
+            windows.size(), [&](VorlaNode::WindowData& element, std::size_t i) {
+                // An empty text is handed out as a null pointer.
+                if (!windows[i].exeName.empty()) element.exeName = VorlaNode::copyText(windows[i].exeName);
+                if (!windows[i].title.empty()) element.title = VorlaNode::copyText(windows[i].title);
+                element.processId = windows[i].processId;
+            });
+    });
+}
+
+VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request) {
+    return VorlaNode::guarded([request] {
+        // Dispatch reads only the process id of the target; 0 means no particular one.
+        std::unique_ptr<WindowEntity> target;
+        if (request->processId != 0) {
+            target = std::make_unique<WindowEntity>();
+            target->processId = request->processId;
+        }
+        const VorlaNode::FontForm form{request->family, request->path, request->postscriptName, request->style};
+        const std::unique_ptr<InteractiveFont> font = form.toInteractiveFont();
+        return interActive.applyFontForApplication(target.get(), font.get());
     });
 }
 

@@ -14,6 +14,12 @@ VORLANODE_API VorlaNode::FontData* getAvailableFonts(int* count);
 VORLANODE_API void releaseFontData(VorlaNode::FontData* array);
 VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array);
 VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array);
+
+// Windows of running supported applications, one per process (hand back to releaseWindowData).
+VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count);
+// Applies the font to the current selection of the application of request->processId
+// (0: the topmost recognised window); the status of the last strategy that ran.
+VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request);
 VORLANODE_API int installFont(VorlaNode::FontForm* font);
 VORLANODE_API int uninstallFont(VorlaNode::FontForm* font);
 VORLANODE_API int installTempFont(VorlaNode::FontForm* font);

@@ -238,6 +238,10 @@ TEST(PersistentInstall, ScopeFailures) {
     EXPECT_TRUE(exists(target + "VorlaScope.ttf"));
     // A destination folder that cannot be made: 1013.
     EXPECT_EQ(installFontFile(HKEY_LOCAL_MACHINE, "VorlaScope", source, source + "\\sub\\"), Status::kCopy);
+    // The per-user folder text without a profile folder in front (its special-folder lookup
+    // failed) is drive-relative: nothing is created at the root of a drive, the copy fails.
+    EXPECT_EQ(installFontFile(HKEY_CURRENT_USER, "VorlaScope", source, "\\VorlaNoProfile\\Fonts\\"), Status::kCopy);
+    EXPECT_FALSE(exists("\\VorlaNoProfile"));
 }
 
 TEST(PersistentUninstall, PerUserFontInstalledThenUninstalled) {

@@ -31,10 +31,12 @@ std::string uniqueDestination(const std::string &candidate, const std::string &n
 int installFontFile(HKEY root, const std::string &family, const std::string &path, const std::string &folder) {
     if (!fileExists(path)) return Status::kNotFound;
     const std::string fileName = fileNameOf(path);
-    if (root == HKEY_CURRENT_USER) {
-        // A profile that never installed a font has no per-user fonts folder yet.
+    const std::filesystem::path folderPath = toWidePath(folder);
+    if (root == HKEY_CURRENT_USER && folderPath.is_absolute()) {
+        // A profile that never installed a font has no per-user fonts folder yet. (Without
+        // a known profile folder the text is drive-relative: nothing is made, the copy fails.)
         std::error_code ignored;
-        std::filesystem::create_directories(toWidePath(folder), ignored);
+        std::filesystem::create_directories(folderPath, ignored);
     }
     const std::string destination = uniqueDestination(folder + fileName, fileName, 0);
 

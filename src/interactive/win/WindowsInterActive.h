@@ -3,9 +3,16 @@
 
 #include "common/InteractiveFont.h"
 
+#include <memory>
 #include <mutex>
+#include <vector>
 
-class WindowsInterActive {
+#include "interactive/win/Interactive.h"
+#include "interactive/win/WindowDiscovery.h"
+
+class Strategy;
+
+class WindowsInterActive : public virtual Interactive {
 public:
     WindowsInterActive() = default;
     WindowsInterActive(const WindowsInterActive &) = delete;
@@ -16,6 +23,18 @@ public:
     int installFont(const InteractiveFont *font);
     // Permanent uninstall; the scope follows from where the file lies.
     int uninstallFont(const InteractiveFont *font);
+
+    // Windows of running supported applications: at most one per process, the
+    // topmost recognised one, in enumeration order.
+    std::vector<WindowEntity> getAvailableApplications();
+    WindowEntity getCurrentWindow() override;
+    // Applies the font in the application of the window's process (every matching
+    // row in table order), or of the current window when `window` is null or its
+    // processId is 0. Initialises COM for the calling thread for the call.
+    int applyFontForApplication(WindowEntity *window, InteractiveFont *font);
+
+    // The supported-application table; never changes after construction.
+    const std::vector<std::shared_ptr<Strategy>> strategies = supportedApplications();
 
     // Temporary fonts (WindowsInterActiveTempFont.cpp): a font resource registered until logoff,
     // without copy or registry entry. They do not take the install mutex.

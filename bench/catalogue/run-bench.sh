@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Runs CatalogueBench.exe under Wine in a prefix of its own (<build>/bench/prefix), with the
+# Runs CatalogueBench.exe under Wine in a prefix of its own (<build>/bench/catalogue/prefix), with the
 # faces of Debian's fonts-noto-core, downloaded with `apt-get download` and unpacked with
-# `dpkg-deb -x` into <build>/bench (never installed system-wide: a system-wide font package
+# `dpkg-deb -x` into <build>/bench/catalogue (never installed system-wide: a system-wide font package
 # would be seen by every Wine prefix through fontconfig).
 # Usage: run-bench.sh <build dir>
 set -euo pipefail
 build=$(cd "$1" && pwd)
-work=$build/bench
+work=$build/bench/catalogue
 export WINE=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver
 export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
 unset DISPLAY

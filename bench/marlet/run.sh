@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Batch install/uninstall benchmark of Marlet.exe under Wine (see MarletBench.cpp).
+# Uses the build tree's test environment (Xvfb, clean prefix, wineserver): do not run it
+# while ctest runs. Usage: bench/marlet/run.sh [fonts = 500]   (after cmake --build --preset windows)
+set -euo pipefail
+source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=$source_dir/build/windows
+harness=$source_dir/tests/harness
+"$harness/start.sh" "$build" "$source_dir" >/dev/null
+trap '"$harness/stop.sh" "$build" >/dev/null' EXIT
+source "$harness/env.sh" "$build"
+# A short local application data folder, so that the uninstall list of 500 installed fonts
+# (C:\L\Microsoft\Windows\Fonts\<n>.ttf each) fits the 32,767-character command line.
+"$WINE" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
+  /v 'Local AppData' /t REG_EXPAND_SZ /d 'C:\L' /f >/dev/null 2>&1
+"$WINE" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' \
+  /v 'Local AppData' /d 'C:\L' /f >/dev/null 2>&1
+mkdir -p "$WINEPREFIX/drive_c/L"
+# The name reader prints "------------------<n>" for every font it reads alone: left out here.
+"$WINE" "$build/bench/marlet_bench.exe" "$VORLA_BUILD_DIR\\Marlet.exe" "${1:-500}" | grep -v "^------------------"

@@ -1,0 +1,125 @@
+#include "Installer.h"
+
+#include "common/InteractiveFont.h"
+#include "common/Status.h"
+#include "common/Text.h"
+#include "interactive/win/FontUtil.h"
+
+#include "easylogging++.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+#include <iostream>
+
+namespace Marlet {
+
+namespace {
+
+InteractiveFont toInteractiveFont(const FontJSONObj &json) {
+    InteractiveFont font;
+    font.family = json.family;
+    font.path = json.path;
+    font.postscriptName = json.postscriptName;
+    font.style = json.style;
+    return font;
+}
+
+void notify(std::int32_t window, unsigned message, WPARAM wParam, LPARAM lParam) {
+    if (window == 0) return;
+    // The handle travels as a signed 32-bit number and is sign-extended, as window handles are.
+    SendMessageA(reinterpret_cast<HWND>(static_cast<INT_PTR>(window)), message, wParam, lParam);
+}
+
+// Writes text and a line end to standard output exactly as given: the help text carries
+// its own CR LF pairs, which the text mode of the stream would otherwise double.
+void writeRawLine(const std::string &text) {
+    std::cout.flush();
+    std::fflush(stdout);
+    const int previous = _setmode(_fileno(stdout), _O_BINARY);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fwrite("\r\n", 1, 2, stdout);
+    std::fflush(stdout);
+    if (previous != -1) _setmode(_fileno(stdout), previous);
+}
+
+// Replaces the file with the JSON text and one line end; false when it cannot be
+// opened or written.
+bool writeResultFile(const std::string &path, const std::string &json) {
+    FILE *file = _wfopen(vorla::utf8ToWide(path).c_str(), L"w");
+    if (!file) return false;
+    const bool written = std::fputs(json.c_str(), file) >= 0 && std::fputc('\n', file) != EOF;
+    const bool closed = std::fclose(file) == 0;
+    return written && closed;
+}
+
+int guardedStep(const FontStep &step, Action action, const InteractiveFont &font) {
+    try {
+        return step(action, font);
+    } catch (const std::exception &e) {
+        LOG(ERROR) << (action == Action::Install ? "[字体安装]" : "[字体卸载]") << "\t[异常]\t(" << textOf(font.path)
+                   << ")\t" << e.what();
+        return Status::kException;
+    }
+}
+
+}  // namespace
+
+int coreStep(Action action, const InteractiveFont &font) {
+    if (action == Action::Install) return installFontEntry(textOf(font.family), textOf(font.path));
+    return uninstallFontEntry(textOf(font.family), textOf(font.postscriptName), textOf(font.path));
+}
+
+std::vector<ResultStr> processFonts(Action action, const std::vector<FontJSONObj> &fonts, std::int32_t window,
+                                    const FontStep &step) {
+    std::vector<InteractiveFont> list;
+    list.reserve(fonts.size());
+    for (const auto &json : fonts) list.push_back(toInteractiveFont(json));
+
+    const unsigned perFont = action == Action::Install ? kInstalledOne : kUninstalledOne;
+    std::vector<ResultStr> results;
+    results.reserve(list.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+        const int status = guardedStep(step, action, list[i]);
+        notify(window, perFont, static_cast<WPARAM>(i), static_cast<LPARAM>(status));
+        results.emplace_back(status, "");
+        list[i] = InteractiveFont{};
+    }
+
+    if (action == Action::Install)
+        notify(window, kInstallDone, static_cast<WPARAM>(results.size()), 0);
+    else
+        notify(window, kUninstallDone, 0, static_cast<LPARAM>(results.size()));
+    return results;
+}
+
+int run(const Invocation &invocation) {
+    switch (invocation.action) {
+    case Action::Help:
+        writeRawLine(kHelpText);
+        return kExitDone;
+    case Action::Usage:
+        std::cout << invocation.usage << std::endl;
+        return kExitUsage;
+    case Action::Install:
+    case Action::Uninstall:
+        break;
+    }
+
+    const auto fonts = parseFontList(invocation.fontList);
+    const auto json = resultListToJson(processFonts(invocation.action, fonts, invocation.window));
+
+    if (!invocation.output) {
+        std::cout << json << std::endl;
+        return kExitDone;
+    }
+    if (!writeResultFile(*invocation.output, json)) {
+        std::cerr << "Unable to open file for writing." << std::endl;
+        return kExitResultLost;
+    }
+    return kExitDone;
+}
+
+}  // namespace Marlet

@@ -1,0 +1,26 @@
+// Marlet: installs or uninstalls a JSON list of fonts for the front end, in one
+// elevated run. See README.md for the command line, exit codes and messages.
+#include "CommandLine.h"
+#include "Installer.h"
+
+#include "InitLog.h"
+#include "common/Text.h"
+
+#include "easylogging++.h"
+
+#include <exception>
+#include <string>
+#include <vector>
+
+// The arguments are read as UTF-16 (wmain), so paths outside the ANSI code page survive.
+int wmain(int argc, wchar_t **argv) {
+    try {
+        VorlaNode::initInstallerLog();
+        std::vector<std::string> args;
+        for (int i = 0; i < argc; ++i) args.push_back(argv[i] ? vorla::wideToUtf8(argv[i]) : std::string());
+        return Marlet::run(Marlet::parseCommandLine(args));
+    } catch (const std::exception &e) {
+        LOG(ERROR) << "[Marlet]\t[异常]\t" << e.what();
+        return Marlet::kExitFailure;
+    }
+}
