@@ -1,0 +1,31 @@
+'use strict';
+// The demo: what a front end does with the library, step by step, with real output.
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const vorla = require('./vorla.js');
+
+function section(title) {
+  console.log(`\n== ${title}`);
+}
+
+function demoFrame(api, logDir) {
+  section('library frame');
+  console.log(`version(): ${api.version()}`);
+  const rc = api.initial({ logPath: logDir + path.sep, logName: 'demo', language: 'zh-CN', appName: 'VorlaDemo' });
+  console.log(`initial(): ${rc}`);
+  for (const file of fs.readdirSync(logDir)) {
+    console.log(`log file ${file}:`);
+    for (const line of fs.readFileSync(path.join(logDir, file), 'utf8').split(/\r?\n/)) {
+      if (line) console.log(`  ${line}`);
+    }
+  }
+}
+
+function main() {
+  const api = vorla.open();
+  const logDir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-'));
+  demoFrame(api, logDir);
+}
+
+main();

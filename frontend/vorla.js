@@ -1,0 +1,114 @@
+'use strict';
+// The front end's bridge to VorlaNode.dll: koffi declarations of the exchange records and of the
+// exports, and the helpers that read a returned array and hand it back to its release function.
+const path = require('node:path');
+const koffi = require('koffi');
+
+// ---- Exchange records (64-bit layout; sizes are checked in checkLayout) ----
+const VorlaConfig = koffi.struct('VorlaConfig', {
+  logPath: 'const char *',
+  reserved: 'void *',
+  logName: 'const char *',
+  language: 'const char *',
+  appName: 'const char *',
+  appId: 'const char *',
+});
+const FontForm = koffi.struct('FontForm', {
+  family: 'const char *',
+  path: 'const char *',
+  postscriptName: 'const char *',
+  style: 'const char *',
+});
+const ApplyFont = koffi.struct('ApplyFont', {
+  family: 'const char *',
+  path: 'const char *',
+  postscriptName: 'const char *',
+  style: 'const char *',
+  processId: 'int',
+});
+const FontData = koffi.struct('FontData', {
+  path: 'const char *',
+  postscriptName: 'const char *',
+  family: 'const char *',
+  style: 'const char *',
+  weight: 'int',
+  width: 'int',
+  italic: 'bool',
+  monospace: 'bool',
+});
+const WindowData = koffi.struct('WindowData', {
+  exeName: 'const char *',
+  title: 'const char *',
+  processId: 'int',
+});
+const VPermission = koffi.struct('VPermission', {
+  name: 'const char *',
+  granted: 'int',
+});
+
+const records = { VorlaConfig, FontForm, ApplyFont, FontData, WindowData, VPermission };
+const recordSizes = { VorlaConfig: 48, FontForm: 32, ApplyFont: 40, FontData: 48, WindowData: 24, VPermission: 16 };
+
+function checkLayout() {
+  for (const [name, size] of Object.entries(recordSizes)) {
+    if (koffi.sizeof(records[name]) !== size) {
+      throw new Error(`${name} is ${koffi.sizeof(records[name])} bytes, the library expects ${size}`);
+    }
+  }
+}
+
+// Number of elements of an array returned by a list export: the 8 bytes before the first element.
+function arrayCount(pointer) {
+  return Number(koffi.decode(pointer, -8, 'int64_t'));
+}
+
+// Reads a returned array into plain objects and always hands the block back to its release function.
+function takeArray(pointer, elementType, release) {
+  if (pointer === null) return [];
+  try {
+    const count = arrayCount(pointer);
+    return count === 0 ? [] : koffi.decode(pointer, elementType, count);
+  } finally {
+    release(pointer);
+  }
+}
+
+function defaultDllPath() {
+  return process.env.VORLA_DLL || path.join(__dirname, '..', 'build', 'windows', 'VorlaNode.dll');
+}
+
+// Loads the library and returns its exports, wrapped for JavaScript callers.
+function open(dllPath = defaultDllPath()) {
+  checkLayout();
+  const lib = koffi.load(dllPath);
+  const raw = {
+    initial: lib.func('int initial(VorlaConfig *config)'),
+    version: lib.func('const char *version()'),
+    versionPointer: lib.func('version', 'void *', []),
+    releaseFontData: lib.func('void releaseFontData(void *array)'),
+    releaseWindowData: lib.func('void releaseWindowData(void *array)'),
+    releaseVPermission: lib.func('void releaseVPermission(void *array)'),
+  };
+
+  const api = {
+    raw,
+    lib,
+    // config: { logPath, logName, language, appName, appId }; missing texts are passed as null.
+    initial(config = {}) {
+      return raw.initial({
+        logPath: config.logPath ?? null,
+        reserved: null,
+        logName: config.logName ?? null,
+        language: config.language ?? null,
+        appName: config.appName ?? null,
+        appId: config.appId ?? null,
+      });
+    },
+    version() {
+      return raw.version();
+    },
+  };
+  return api;
+}
+
+module.exports = { koffi, records, recordSizes, checkLayout, arrayCount, takeArray, open, defaultDllPath };

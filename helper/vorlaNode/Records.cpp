@@ -1,0 +1,60 @@
+#include "Records.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace VorlaNode {
+
+TextHeap& textHeap() {
+    static TextHeap heap{&std::malloc, &std::free};
+    return heap;
+}
+
+char* copyText(const char* text) {
+    if (text == nullptr) return nullptr;
+    const std::size_t size = std::strlen(text) + 1;
+    auto* copy = static_cast<char*>(textHeap().allocate(size));
+    if (copy == nullptr) throw std::bad_alloc();
+    std::memcpy(copy, text, size);
+    return copy;
+}
+
+char* copyText(const std::string& text) { return copyText(text.c_str()); }
+
+void freeText(char*& text) noexcept {
+    if (text != nullptr) textHeap().release(text);
+    text = nullptr;
+}
+
+namespace {
+std::optional<std::string> ownedCopy(const char* text) {
+    if (text == nullptr) return std::nullopt;
+    return std::string(text);
+}
+}  // namespace
+
+std::unique_ptr<InteractiveFont> FontForm::toInteractiveFont() const {
+    auto font = std::make_unique<InteractiveFont>();
+    font->family = ownedCopy(family);
+    font->path = ownedCopy(path);
+    font->postscriptName = ownedCopy(postscriptName);
+    font->style = ownedCopy(style);
+    return font;
+}
+
+FontData::~FontData() {
+    freeText(path);
+    freeText(postscriptName);
+    freeText(family);
+    freeText(style);
+}
+
+WindowData::~WindowData() {
+    freeText(exeName);
+    freeText(title);
+}
+
+VPermission::~VPermission() { freeText(name); }
+
+}  // namespace VorlaNode

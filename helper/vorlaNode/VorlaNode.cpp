@@ -1,0 +1,55 @@
+// The exported interface: each export converts its record, calls one operation and converts back.
+#include "VorlaNode.h"
+
+#include <string>
+
+#include "Boundary.h"
+#include "HandOff.h"
+#include "InitLog.h"
+#include "easylogging++.h"
+
+namespace {
+
+constexpr char kVersion[] = "1.0.0";
+
+// Library-wide settings. `initial` writes them with plain stores: the front end calls it first,
+// never concurrently with another export.
+struct LibrarySettings {
+    std::string language = "zh-CN";
+    std::string appName = "Vorla";
+    std::string appId = "com.vorla.fontmanager";
+};
+
+LibrarySettings& settings() {
+    static LibrarySettings instance;
+    return instance;
+}
+
+void keepUnlessEmpty(std::string& current, const char* text) {
+    if (text != nullptr && text[0] != '\0') current = text;
+}
+
+}  // namespace
+
+VORLANODE_API int initial(VorlaNode::VorlaConfig* config) {
+    try {
+        VorlaNode::initLog(*config);
+        LibrarySettings& s = settings();
+        keepUnlessEmpty(s.language, config->language);
+        keepUnlessEmpty(s.appName, config->appName);
+        keepUnlessEmpty(s.appId, config->appId);
+        LOG(INFO) << "[系统信息]\t" << "[Language:" << s.language << "]\t[appName:" << s.appName
+                  << " appId:" << s.appId << "]\t[version:" << kVersion << "]";
+    } catch (...) {
+        // Logging set-up has no failure to report; nothing may cross the C boundary.
+    }
+    return 1;
+}
+
+VORLANODE_API const char* version() { return kVersion; }
+
+VORLANODE_API void releaseFontData(VorlaNode::FontData* array) { VorlaNode::releaseArray(array); }
+
+VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array) { VorlaNode::releaseArray(array); }
+
+VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array) { VorlaNode::releaseArray(array); }

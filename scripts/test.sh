@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole suite under Wine.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/setup.sh
+cmake --preset windows
+cmake --build --preset windows
+ctest --preset windows

@@ -1,0 +1,140 @@
+#pragma once
+// Owners for Win32 handles and COM objects, so that every path releases what it took.
+#include <windows.h>
+#include <oleauto.h>
+#include <unknwn.h>
+
+#include <cstdint>
+#include <utility>
+
+namespace vorla {
+
+// Runs a callable when the scope ends (normal return or exception).
+template <class F>
+class ScopeExit {
+public:
+    explicit ScopeExit(F f) : f_(std::move(f)) {}
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+    ~ScopeExit() { if (active_) f_(); }
+    void release() noexcept { active_ = false; }
+private:
+    F f_;
+    bool active_ = true;
+};
+template <class F>
+ScopeExit<F> scopeExit(F f) { return ScopeExit<F>(std::move(f)); }
+
+// Generic unique owner: Traits::invalid() and Traits::close(h).
+template <class T, class Traits>
+class UniqueResource {
+public:
+    UniqueResource() noexcept = default;
+    explicit UniqueResource(T h) noexcept : h_(h) {}
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+    UniqueResource(UniqueResource&& o) noexcept : h_(o.release()) {}
+    UniqueResource& operator=(UniqueResource&& o) noexcept { reset(o.release()); return *this; }
+    ~UniqueResource() { reset(); }
+    T get() const noexcept { return h_; }
+    T* put() noexcept { reset(); return &h_; }
+    T release() noexcept { T h = h_; h_ = Traits::invalid(); return h; }
+    void reset(T h = Traits::invalid()) noexcept {
+        if (h_ != Traits::invalid()) Traits::close(h_);
+        h_ = h;
+    }
+    explicit operator bool() const noexcept { return h_ != Traits::invalid(); }
+private:
+    T h_ = Traits::invalid();
+};
+
+// Registry key. The predefined roots (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, ...) are never closed.
+struct HkeyTraits {
+    static HKEY invalid() noexcept { return nullptr; }
+    static bool isPredefined(HKEY k) noexcept {
+        const auto v = reinterpret_cast<std::uintptr_t>(k);
+        return v >= 0x80000000u && v <= 0x80000070u;
+    }
+    static void close(HKEY k) noexcept { if (!isPredefined(k)) RegCloseKey(k); }
+};
+using UniqueHkey = UniqueResource<HKEY, HkeyTraits>;
+
+// Kernel handle: process, thread, event, file.
+struct HandleTraits {
+    static HANDLE invalid() noexcept { return nullptr; }
+    static void close(HANDLE h) noexcept { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); }
+};
+using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
+
+// File handle from CreateFile (invalid value is INVALID_HANDLE_VALUE).
+struct FileHandleTraits {
+    static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) noexcept { CloseHandle(h); }
+};
+using UniqueFileHandle = UniqueResource<HANDLE, FileHandleTraits>;
+
+struct BstrTraits {
+    static BSTR invalid() noexcept { return nullptr; }
+    static void close(BSTR b) noexcept { SysFreeString(b); }
+};
+using UniqueBstr = UniqueResource<BSTR, BstrTraits>;
+
+// COM interface pointer; Release on destruction.
+template <class T>
+class ComPtr {
+public:
+    ComPtr() noexcept = default;
+    ComPtr(std::nullptr_t) noexcept {}
+    // Takes ownership of an already added reference.
+    static ComPtr attach(T* p) noexcept { ComPtr c; c.p_ = p; return c; }
+    ComPtr(const ComPtr& o) noexcept : p_(o.p_) { if (p_) p_->AddRef(); }
+    ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    ComPtr& operator=(ComPtr o) noexcept { std::swap(p_, o.p_); return *this; }
+    ~ComPtr() { reset(); }
+    void reset() noexcept { if (p_) { p_->Release(); p_ = nullptr; } }
+    T* get() const noexcept { return p_; }
+    T* operator->() const noexcept { return p_; }
+    T** put() noexcept { reset(); return &p_; }
+    void** putVoid() noexcept { return reinterpret_cast<void**>(put()); }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+    // QueryInterface into another owner; an empty result when the interface is not offered.
+    template <class U>
+    ComPtr<U> query() const noexcept {
+        ComPtr<U> out;
+        if (p_) p_->QueryInterface(__uuidof(U), out.putVoid());
+        return out;
+    }
+private:
+    T* p_ = nullptr;
+};
+
+// VARIANT that is cleared on destruction.
+class UniqueVariant {
+public:
+    UniqueVariant() noexcept { VariantInit(&v_); }
+    UniqueVariant(const UniqueVariant&) = delete;
+    UniqueVariant& operator=(const UniqueVariant&) = delete;
+    ~UniqueVariant() { VariantClear(&v_); }
+    VARIANT* get() noexcept { return &v_; }
+    const VARIANT* get() const noexcept { return &v_; }
+    VARIANT* put() noexcept { VariantClear(&v_); return &v_; }
+private:
+    VARIANT v_;
+};
+
+// The two-call buffer pattern: query(nullptr-or-buffer, size&) -> ERROR_SUCCESS / ERROR_MORE_DATA.
+// `query` is called with the current buffer until the size it reports fits.
+template <class Buffer, class Query>
+LONG readSizedBuffer(Buffer& buffer, Query query) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD size = static_cast<DWORD>(buffer.size() * sizeof(typename Buffer::value_type));
+        const LONG rc = query(buffer.empty() ? nullptr : buffer.data(), size);
+        const size_t needed = (size + sizeof(typename Buffer::value_type) - 1) / sizeof(typename Buffer::value_type);
+        if (rc == ERROR_SUCCESS && needed <= buffer.size()) { buffer.resize(needed); return rc; }
+        if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return rc;
+        buffer.resize(needed == buffer.size() ? needed + 1 : needed);
+    }
+    return ERROR_MORE_DATA;
+}
+
+}  // namespace vorla

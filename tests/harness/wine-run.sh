@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Runs a Windows program of the test suite under the run's Wine prefix and display.
+# Usage: wine-run.sh <build dir> <program.exe> [args...]
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh" "$1"
+shift
+exec "$WINE" "$@"

@@ -1,0 +1,169 @@
+// The library frame: hand-off protocol, record conversion, exception boundary, log file names.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "Boundary.h"
+#include "HandOff.h"
+#include "InitLog.h"
+#include "Records.h"
+#include "VorlaNode.h"
+#include "easylogging++.h"
+#include "support/TestSupport.h"
+
+using namespace VorlaNode;
+using testsupport::TempDir;
+
+namespace {
+
+// Counts the texts made and freed through the library's text heap while it is alive.
+class CountingTextHeap {
+public:
+    CountingTextHeap() : saved_(textHeap()) {
+        live() = 0;
+        made() = 0;
+        textHeap() = TextHeap{&CountingTextHeap::allocate, &CountingTextHeap::release};
+    }
+    ~CountingTextHeap() { textHeap() = saved_; }
+    static int& live() { static int n = 0; return n; }
+    static int& made() { static int n = 0; return n; }
+private:
+    static void* allocate(std::size_t size) { ++live(); ++made(); return std::malloc(size); }
+    static void release(void* block) { --live(); std::free(block); }
+    TextHeap saved_;
+};
+
+std::string today() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[16];
+    std::snprintf(stamp, sizeof stamp, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    return stamp;
+}
+
+}  // namespace
+
+TEST(HandOff, EmptyArrayIsNonNullAndReleasesCleanly) {
+    CountingTextHeap heap;
+    FontData* fonts = handOff<FontData>(0, [](FontData&, std::size_t) {});
+    ASSERT_NE(fonts, nullptr);
+    EXPECT_EQ(handOffCount(fonts), 0);
+    releaseArray(fonts);
+    releaseFontData(nullptr);  // the exports: null does nothing
+    releaseWindowData(nullptr);
+    releaseVPermission(nullptr);
+    EXPECT_EQ(CountingTextHeap::live(), 0);
+}
+
+TEST(HandOff, ReleaseFreesEveryTextOfEveryElement) {
+    CountingTextHeap heap;
+    FontData* fonts = handOff<FontData>(3, [](FontData& f, std::size_t i) {
+        f.path = copyText("C:\\Fonts\\" + std::to_string(i) + ".ttf");
+        f.postscriptName = copyText("PS" + std::to_string(i));
+        f.family = copyText("宋体");
+        f.style = copyText("Regular");
+        f.weight = 400 + static_cast<int>(i);
+    });
+    // Count in the 8 bytes in front of the first element, elements back to back.
+    EXPECT_EQ(*reinterpret_cast<std::int64_t*>(reinterpret_cast<char*>(fonts) - 8), 3);
+    EXPECT_STREQ(fonts[2].path, "C:\\Fonts\\2.ttf");
+    EXPECT_EQ(fonts[1].weight, 401);
+    EXPECT_EQ(CountingTextHeap::live(), 12);
+
+    WindowData* windows = handOff<WindowData>(2, [](WindowData& w, std::size_t i) {
+        w.exeName = copyText("WINWORD.EXE");
+        w.title = i == 0 ? copyText("文档1") : nullptr;  // empty title stays null
+        w.processId = 42;
+    });
+    VPermission* permissions = handOff<VPermission>(1, [](VPermission& p, std::size_t) {
+        p.name = copyText("runAdmin");
+        p.granted = 1;
+    });
+    EXPECT_EQ(CountingTextHeap::live(), 12 + 3 + 1);
+
+    // The release pattern of the three release exports (here the test program's own copy, so the
+    // counting heap sees the frees).
+    releaseArray(fonts);
+    releaseArray(windows);
+    releaseArray(permissions);
+    EXPECT_EQ(CountingTextHeap::live(), 0);
+    EXPECT_EQ(CountingTextHeap::made(), 16);
+}
+
+TEST(HandOff, FailureWhileFillingFreesWhatWasMade) {
+    CountingTextHeap heap;
+    EXPECT_THROW(handOff<FontData>(4, [](FontData& f, std::size_t i) {
+                     f.family = copyText("family");
+                     if (i == 2) throw std::runtime_error("no memory for the third face");
+                 }),
+                 std::runtime_error);
+    EXPECT_EQ(CountingTextHeap::live(), 0);
+
+    int count = -1;
+    FontData* fallback = handOffList<FontData>(&count, []() -> FontData* { throw std::runtime_error("enumeration failed"); });
+    ASSERT_NE(fallback, nullptr);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(handOffCount(fallback), 0);
+    releaseArray(fallback);
+}
+
+TEST(Records, FontFormCopiesTextsAndKeepsNullsNull) {
+    char family[] = "思源黑体";
+    char path[] = "C:\\fonts\\a.otf";
+    FontForm form{family, path, nullptr, nullptr};
+    auto font = form.toInteractiveFont();
+    family[0] = 'X';  // the copy does not alias the caller's buffer
+    ASSERT_TRUE(font->family.has_value());
+    EXPECT_EQ(*font->family, std::string("思源黑体"));
+    EXPECT_EQ(*font->path, "C:\\fonts\\a.otf");
+    EXPECT_FALSE(font->postscriptName.has_value());
+    EXPECT_FALSE(font->style.has_value());
+    EXPECT_EQ(textOf(font->style), "");
+
+    char empty[] = "";
+    FontForm blank{empty, empty, empty, empty};
+    auto blankFont = blank.toInteractiveFont();
+    ASSERT_TRUE(blankFont->style.has_value());
+    EXPECT_EQ(*blankFont->style, "");
+}
+
+TEST(ExceptionBoundary, StandardExceptionBecomes1111WithOneErrorLine) {
+    TempDir dir("boundary");
+    VorlaConfig config{};
+    const std::string prefix = dir.prefix();
+    config.logPath = prefix.c_str();
+    config.logName = "boundary";
+    initLog(config);
+
+    EXPECT_EQ(guarded([]() -> int { throw std::runtime_error("copy refused: 字体"); }), Status::kException);
+    EXPECT_EQ(guarded([]() -> int { return 1005; }), 1005);
+    EXPECT_EQ(guarded([]() -> int { throw 7; }), Status::kException);
+    el::Loggers::flushAll();
+
+    const auto lines = testsupport::lines(testsupport::readFile(dir / ("boundary_" + today() + ".log")));
+    std::vector<std::string> errors;
+    for (const auto& line : lines) {
+        if (line.rfind("[ERROR", 0) == 0) errors.push_back(line);
+    }
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[0].find("| copy refused: 字体"), std::string::npos) << errors[0];
+    EXPECT_EQ(errors[0].substr(errors[0].size() - std::string("copy refused: 字体").size()), "copy refused: 字体");
+}
+
+TEST(LogSetup, FileLandsInAFolderOutsideTheAnsiCodePage) {
+    // Under code page 1252 these characters cannot pass through the library's narrow file name.
+    TempDir dir("日志-𠀋");
+    VorlaConfig config{};
+    const std::string prefix = dir.prefix();
+    config.logPath = prefix.c_str();
+    config.logName = "应用";
+    initLog(config);
+    LOG(INFO) << "after the set-up";
+    el::Loggers::flushAll();
+
+    const auto file = dir / ("应用_" + today() + ".log");
+    ASSERT_TRUE(std::filesystem::exists(file)) << testsupport::textOf(file);
+    const std::string text = testsupport::readFile(file);
+    EXPECT_NE(text.find("(logPath:" + prefix + "应用)"), std::string::npos) << text;
+    EXPECT_NE(text.find("after the set-up"), std::string::npos);
+}
