@@ -22,10 +22,23 @@ function demoFrame(api, logDir) {
   }
 }
 
+function demoPermissions(api) {
+  section('permissions');
+  for (const p of api.getPermissions()) {
+    console.log(`getPermissions(): ${p.name} granted=${p.granted}`);
+  }
+  // Names are exact: these start nothing and return 0. (A request for "runAdmin" itself would start this
+  // program again elevated and end the demo.)
+  for (const name of ['RUNADMIN', 'runAdmin ', '']) {
+    console.log(`requestPermission(${JSON.stringify(name)}): ${api.requestPermission(name)}`);
+  }
+}
+
 function main() {
   const api = vorla.open();
   const logDir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-'));
   demoFrame(api, logDir);
+  demoPermissions(api);
 }
 
 main();

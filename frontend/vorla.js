@@ -88,6 +88,8 @@ function open(dllPath = defaultDllPath()) {
     releaseFontData: lib.func('void releaseFontData(void *array)'),
     releaseWindowData: lib.func('void releaseWindowData(void *array)'),
     releaseVPermission: lib.func('void releaseVPermission(void *array)'),
+    getPermissions: lib.func('void *getPermissions(_Out_ int *count)'),
+    requestPermission: lib.func('int requestPermission(const char *name)'),
   };
 
   const api = {
@@ -106,6 +108,21 @@ function open(dllPath = defaultDllPath()) {
     },
     version() {
       return raw.version();
+    },
+    // [{ name, granted }] for every permission the library knows ("runAdmin").
+    getPermissions() {
+      const count = [0];
+      const pointer = raw.getPermissions(count);
+      return takeArray(pointer, VPermission, raw.releaseVPermission).map((p) => ({
+        name: p.name,
+        granted: p.granted === 1,
+      }));
+    },
+    // Obtains the named permission: 0 when it was not obtained. A granted
+    // "runAdmin" request starts the host program again, elevated, and ends this
+    // process, so the call does not return then.
+    requestPermission(name) {
+      return raw.requestPermission(name);
     },
   };
   return api;

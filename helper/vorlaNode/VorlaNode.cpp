@@ -7,6 +7,7 @@
 #include "HandOff.h"
 #include "InitLog.h"
 #include "easylogging++.h"
+#include "permissions/WindowsPlatformPermissions.h"
 
 namespace {
 
@@ -53,3 +54,24 @@ VORLANODE_API void releaseFontData(VorlaNode::FontData* array) { VorlaNode::rele
 VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array) { VorlaNode::releaseArray(array); }
 
 VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array) { VorlaNode::releaseArray(array); }
+
+VORLANODE_API VorlaNode::VPermission* getPermissions(int* count) {
+    return VorlaNode::handOffList<VorlaNode::VPermission>(count, [] {
+        WindowsPlatformPermissions registry;
+        const auto entries = registry.all();
+        auto entry = entries.begin();
+        return VorlaNode::handOff<VorlaNode::VPermission>(entries.size(), [&](VorlaNode::VPermission& permission,
+                                                                               std::size_t) {
+            permission.name = VorlaNode::copyText(entry->first);
+            permission.granted = entry->second->check(entry->first.c_str());
+            ++entry;
+        });
+    });
+}
+
+VORLANODE_API int requestPermission(char* name) {
+    return VorlaNode::guarded([name] {
+        WindowsPlatformPermissions registry;
+        return registry.request(name);
+    });
+}

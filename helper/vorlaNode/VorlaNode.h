@@ -13,3 +13,5 @@ VORLANODE_API const char* version();
 VORLANODE_API void releaseFontData(VorlaNode::FontData* array);
 VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array);
 VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array);
+VORLANODE_API VorlaNode::VPermission* getPermissions(int* count);
+VORLANODE_API int requestPermission(char* name);
