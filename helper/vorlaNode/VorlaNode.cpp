@@ -1,12 +1,15 @@
 // The exported interface: each export converts its record, calls one operation and converts back.
 #include "VorlaNode.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "Boundary.h"
 #include "HandOff.h"
 #include "InitLog.h"
 #include "easylogging++.h"
+#include "interactive/win/WindowsInterActive.h"
 #include "permissions/WindowsPlatformPermissions.h"
 
 namespace {
@@ -20,6 +23,9 @@ struct LibrarySettings {
     std::string appName = "Vorla";
     std::string appId = "com.vorla.fontmanager";
 };
+
+// The library's one interaction object: built while the library loads, destroyed at unload.
+WindowsInterActive interactive;
 
 LibrarySettings& settings() {
     static LibrarySettings instance;
@@ -54,6 +60,33 @@ VORLANODE_API void releaseFontData(VorlaNode::FontData* array) { VorlaNode::rele
 VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array) { VorlaNode::releaseArray(array); }
 
 VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array) { VorlaNode::releaseArray(array); }
+
+VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count) {
+    return VorlaNode::handOffList<VorlaNode::WindowData>(count, [] {
+        const std::vector<WindowEntity> windows = interactive.getAvailableApplications();
+        return VorlaNode::handOff<VorlaNode::WindowData>(
+            windows.size(), [&](VorlaNode::WindowData& element, std::size_t i) {
+                // An empty text is handed out as a null pointer.
+                if (!windows[i].exeName.empty()) element.exeName = VorlaNode::copyText(windows[i].exeName);
+                if (!windows[i].title.empty()) element.title = VorlaNode::copyText(windows[i].title);
+                element.processId = windows[i].processId;
+            });
+    });
+}
+
+VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request) {
+    return VorlaNode::guarded([request] {
+        // Dispatch reads only the process id of the target; 0 means no particular one.
+        std::unique_ptr<WindowEntity> target;
+        if (request->processId != 0) {
+            target = std::make_unique<WindowEntity>();
+            target->processId = request->processId;
+        }
+        const VorlaNode::FontForm form{request->family, request->path, request->postscriptName, request->style};
+        const std::unique_ptr<InteractiveFont> font = form.toInteractiveFont();
+        return interactive.applyFontForApplication(target.get(), font.get());
+    });
+}
 
 VORLANODE_API VorlaNode::VPermission* getPermissions(int* count) {
     return VorlaNode::handOffList<VorlaNode::VPermission>(count, [] {

@@ -13,5 +13,13 @@ VORLANODE_API const char* version();
 VORLANODE_API void releaseFontData(VorlaNode::FontData* array);
 VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array);
 VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array);
+
+// Windows of running supported applications, one per process (hand back to releaseWindowData).
+VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count);
+// Applies the font to the current selection of the application of request->processId
+// (0: the topmost recognised window); the status of the last strategy that ran.
+VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request);
+// Every named permission and whether the process holds it (hand back to releaseVPermission).
 VORLANODE_API VorlaNode::VPermission* getPermissions(int* count);
+// Obtains the named permission; 0 when not obtained. A started elevated relaunch ends the process.
 VORLANODE_API int requestPermission(char* name);

@@ -20,11 +20,11 @@ HRESULT dispatchInvoke(int kind, VARIANT *result, IDispatch *target, const wchar
                        int count = 0, const VARIANT *args = nullptr);
 
 // The running instance registered under the ProgID; never starts one.
-ComPtr<IDispatch> connectToApplication(const wchar_t *progId);
-ComPtr<IDispatch> getRunningApplication(const CLSID &clsid);
+vorla::ComPtr<IDispatch> connectToApplication(const wchar_t *progId);
+vorla::ComPtr<IDispatch> getRunningApplication(const CLSID &clsid);
 
 // Property get without arguments; the object it gave (null when none).
-ComPtr<IDispatch> getDispatchProperty(IDispatch *target, const wchar_t *name);
+vorla::ComPtr<IDispatch> getDispatchProperty(IDispatch *target, const wchar_t *name);
 // Property get whose value is discarded.
 void readProperty(IDispatch *target, const wchar_t *name);
 // Method call without arguments or result.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <string>
 
 #include "common/InteractiveFont.h"
@@ -22,6 +23,11 @@ public:
     virtual bool matches(const WindowEntity &window) const;
 
     std::string name;  // executable file name the row serves, e.g. "WINWORD.EXE"
+
+protected:
+    // The error entry a handler writes for a failure it caught:
+    // "[handler]\t[Application:<exeName>] [fontFamily:<family>]\t<what>".
+    static void logHandlerFailure(const InteractiveFont *font, const WindowEntity *window, const std::exception &e);
 };
 
 // Office rows: the base rule plus, when className is set, the window class.

@@ -1,0 +1,76 @@
+// Running applications and applying a font in them: discovery and apply dispatch
+// of WindowsInterActive.
+#include <objbase.h>
+
+#include <unordered_set>
+
+#include "common/Status.h"
+#include "easylogging++.h"
+#include "interactive/win/WindowDiscovery.h"
+#include "interactive/win/WindowsInterActive.h"
+#include "strategy/win/Strategy.h"
+
+std::vector<WindowEntity> WindowsInterActive::getAvailableApplications() {
+    std::vector<WindowEntity> result;
+    std::unordered_set<int32_t> listed;
+    for (const WindowEntity &window : enumerateWindows()) {
+        for (std::shared_ptr<Strategy> row : strategies) {
+            // Later matches of a listed process are dropped: one entry per process.
+            if (row->matches(window) && listed.insert(window.processId).second) result.push_back(window);
+        }
+    }
+    return result;
+}
+
+WindowEntity WindowsInterActive::getCurrentWindow() {
+    for (const WindowEntity &window : enumerateWindows()) {
+        for (std::shared_ptr<Strategy> row : strategies) {
+            if (row->matches(window)) {
+                LOG(DEBUG) << "Get CurrentWindow name:" << window.exeName;
+                return window;
+            }
+        }
+    }
+    return WindowEntity();
+}
+
+int WindowsInterActive::applyFontForApplication(WindowEntity *window, InteractiveFont *font) {
+    int status = Status::kNoApplication;
+    std::string application;
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+        LOG(ERROR) << "[COM] [Open Fail!]";
+        return Status::kException;
+    }
+    try {
+        // Every matching row is applied in turn; the last handler's status is the result.
+        const auto apply = [&](WindowEntity &target) {
+            for (std::shared_ptr<Strategy> row : strategies) {
+                if (!row->matches(target)) continue;
+                activateWindow(target.hwnd);
+                application = row->name;
+                status = row->handler(font, &target);
+            }
+        };
+        if (window != nullptr && window->processId != 0) {
+            for (WindowEntity &entry : getAvailableApplications()) {
+                if (entry.processId == window->processId) apply(entry);
+            }
+        } else {
+            WindowEntity current = static_cast<Interactive &>(*this).getCurrentWindow();
+            apply(current);
+        }
+    } catch (const std::exception &e) {
+        status = Status::kException;
+        LOG(ERROR) << "[applyFontForApplication]\t[Application:" << application
+                   << "] [fontFamily:" << textOf(font->family) << "]" << e.what();
+    }
+    if (status != Status::kDone) {
+        LOG(ERROR) << "[applyFontForApplication]\t[Application:" << application
+                   << "] [fontFamily:" << textOf(font->family) << "] (" << status << ")";
+    } else {
+        LOG(INFO) << "[applyFontForApplication]\t[Application:" << application
+                  << "] [fontFamily:" << textOf(font->family) << "] (" << status << ")";
+    }
+    CoUninitialize();
+    return status;
+}

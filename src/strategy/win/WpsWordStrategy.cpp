@@ -1,0 +1,22 @@
+#include "common/Status.h"
+#include "strategy/win/OfficeAutomation.h"
+#include "strategy/win/Strategy.h"
+
+int WpsWordStrategy::handler(InteractiveFont *font, WindowEntity *window) {
+    try {
+        setWordSelectionFont(L"Kwps.Application", textOf(font->family));
+        return Status::kDone;
+    } catch (const std::exception &e) {
+        logHandlerFailure(font, window, e);
+        return Status::kException;
+    }
+}
+
+bool WpsWordStrategy::matches(const WindowEntity &window) const {
+    if (className.empty()) return Strategy::matches(window);
+    if (!Strategy::matches(window)) return false;
+    for (const char *marker : {".docx", ".doc"}) {
+        if (window.title.find(marker) != std::string::npos) return true;
+    }
+    return false;
+}
