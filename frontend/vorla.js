@@ -90,6 +90,8 @@ function open(dllPath = defaultDllPath()) {
     releaseVPermission: lib.func('void releaseVPermission(void *array)'),
     getPermissions: lib.func('void *getPermissions(_Out_ int *count)'),
     requestPermission: lib.func('int requestPermission(const char *name)'),
+    getAvailableApplications: lib.func('void *getAvailableApplications(_Out_ int *count)'),
+    applyFontForApplication: lib.func('int applyFontForApplication(ApplyFont *request)'),
   };
 
   const api = {
@@ -123,6 +125,24 @@ function open(dllPath = defaultDllPath()) {
     // process, so the call does not return then.
     requestPermission(name) {
       return raw.requestPermission(name);
+    },
+    // Windows of running supported applications, one per process:
+    // [{ exeName, title, processId }] (exeName / title null when empty).
+    getAvailableApplications() {
+      const count = [0];
+      const windows = takeArray(raw.getAvailableApplications(count), WindowData, raw.releaseWindowData);
+      return windows.map((w) => ({ exeName: w.exeName, title: w.title, processId: w.processId }));
+    },
+    // font: { family, path, postscriptName, style } (missing texts pass as null);
+    // processId 0 targets the topmost recognised window. Returns the status code.
+    applyFontForApplication(font, processId = 0) {
+      return raw.applyFontForApplication({
+        family: font.family ?? null,
+        path: font.path ?? null,
+        postscriptName: font.postscriptName ?? null,
+        style: font.style ?? null,
+        processId,
+      });
     },
   };
   return api;
