@@ -12,6 +12,7 @@
 
 #include "InitLog.h"
 #include "Records.h"
+#include "VorlaNode.h"
 #include "common/InteractiveFont.h"
 #include "common/Raii.h"
 #include "common/Status.h"
@@ -460,6 +461,33 @@ TEST(AfterEffectsStrategy, WindowWithoutExecutableStartsNothing) {
             << log.text();
     }
     EXPECT_FALSE(fs::exists(recordOf(exe)));
+}
+
+}  // namespace
+
+namespace {
+
+// Through the export, as the front end calls it: discovery finds the stand-in's
+// window by its image name and the row's handler gets that window, so the own
+// executable is the stand-in's.
+TEST(DesignApplications, ApplyThroughTheExportReachesTheRunningApplication) {
+    const fs::path photoshopExe = fixture(L"Photoshop.exe"), afterEffectsExe = fixture(L"AfterFX.exe");
+    RunningFixture photoshop(photoshopExe, L"--progid Photoshop.Application");
+    RunningFixture afterEffects(afterEffectsExe, L"");
+    const auto &[postscriptName, family] = kNames[2];
+    std::string ps = postscriptName, fam = family, path = "C:\\fonts\\x.otf", style = "Regular";
+    auto apply = [&](int processId) {
+        VorlaNode::ApplyFont request{fam.data(), path.data(), ps.data(), style.data(), processId};
+        return applyFontForApplication(&request);
+    };
+    EXPECT_EQ(apply(photoshop.entity("Photoshop.exe").processId), Status::kDone);
+    EXPECT_EQ(readFile(scriptOf(photoshopExe)), AdobeScripts::photoshopScript(ps));
+    EXPECT_EQ(lastStartArguments(recordOf(photoshopExe)), std::vector<std::string>{"alert()"});
+
+    EXPECT_EQ(apply(afterEffects.entity("AfterFX.exe").processId), Status::kDone);
+    auto args = lastStartArguments(recordOf(afterEffectsExe));
+    ASSERT_EQ(args.size(), 2u);
+    EXPECT_EQ(args[1], " " + AdobeScripts::afterEffectsScript(ps) + " ");
 }
 
 }  // namespace
