@@ -61,7 +61,11 @@ int relaunchElevated(const std::wstring& executable) {
     SetLastError(ERROR_SUCCESS);
     vorla::UniqueHandle event(CreateEventW(nullptr, FALSE, FALSE, kRelaunchGuardEvent));
     DWORD eventError = GetLastError();
-    if (!event || eventError != ERROR_SUCCESS) {
+    if (!event) {
+        LOG(ERROR) << "[runAdmin]\t" << "guard event not created, error " << eventError;
+        return 0;
+    }
+    if (eventError != ERROR_SUCCESS) {
         LOG(WARNING) << "[runAdmin]\t" << "an elevated start is already under way";
         return 0;
     }
