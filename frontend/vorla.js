@@ -87,15 +87,6 @@ function defaultDllPath() {
   return process.env.VORLA_DLL || path.join(__dirname, '..', 'build', 'windows', 'VorlaNode.dll');
 }
 
-function fontForm(font = {}) {
-  return {
-    family: font.family ?? null,
-    path: font.path ?? null,
-    postscriptName: font.postscriptName ?? null,
-    style: font.style ?? null,
-  };
-}
-
 // Loads the library and returns its exports, wrapped for JavaScript callers.
 function open(dllPath = defaultDllPath()) {
   checkLayout();

@@ -10,7 +10,7 @@ if [ ! -f "$node_exe" ]; then
 fi
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-"$WINE" "$node_exe" --test --test-reporter=spec "$(winpath "$2")" >"$out/stdout" 2>"$out/stderr" </dev/null
+"$WINE" "$node_exe" --test "$(winpath "$2")" >"$out/stdout" 2>"$out/stderr" </dev/null
 rc=$?
 cat "$out/stdout"
 cat "$out/stderr" >&2

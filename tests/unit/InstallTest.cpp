@@ -3,6 +3,7 @@
 // folders and font table. Log lines are those this process writes.
 #include "common/Status.h"
 #include "interactive/win/FontUtil.h"
+#include "support/FontChangeWatcher.h"
 #include "support/CoreFixtures.h"
 #include "support/LogCapture.h"
 
@@ -20,36 +21,11 @@ using sfnt::windowsName;
 
 namespace {
 
+using testsupport::FontChangeWatcher;
+
 const std::string kUserRule = std::string("[当前用户字体]\t") + std::string(144, '-');
 const std::string kSystemRule = std::string("[系统所有用户字体]\t") + std::string(144, '-');
 
-// A hidden top-level window of this thread that sees the WM_FONTCHANGE broadcasts.
-class FontChangeWatcher {
-public:
-    FontChangeWatcher() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"VorlaFontChangeWatcher";
-        RegisterClassW(&wc);
-        hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"watcher", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                wc.hInstance, nullptr);
-        count();  // start from an empty queue
-    }
-    ~FontChangeWatcher() {
-        if (hwnd_) DestroyWindow(hwnd_);
-    }
-    bool ready() const { return hwnd_ != nullptr; }
-    int count() {
-        int n = 0;
-        MSG msg;
-        while (PeekMessageW(&msg, hwnd_, WM_FONTCHANGE, WM_FONTCHANGE, PM_REMOVE)) ++n;
-        return n;
-    }
-
-private:
-    HWND hwnd_ = nullptr;
-};
 
 // A font family that the GDI font table of this process knows.
 bool sessionKnowsFamily(const std::string &family) {

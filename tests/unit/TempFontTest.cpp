@@ -5,6 +5,7 @@
 #include "common/Raii.h"
 #include "common/Status.h"
 #include "interactive/win/FontUtil.h"
+#include "support/FontChangeWatcher.h"
 #include "support/CatalogueFixtures.h"
 #include "support/LogCapture.h"
 #include "support/TestSupport.h"
@@ -19,37 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::TempDir;
 
-// A hidden top-level window of this thread; counts the WM_FONTCHANGE messages posted to it.
-class FontChangeWatcher {
-public:
-    FontChangeWatcher() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"VorlaFontChangeWatcher";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                  wc.hInstance, nullptr);
-        taken();
-    }
-    ~FontChangeWatcher() {
-        if (window_) DestroyWindow(window_);
-    }
-    bool ready() const { return window_ != nullptr; }
-    // WM_FONTCHANGE messages that arrived since the last call.
-    int taken() {
-        int count = 0;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_FONTCHANGE) ++count;
-            DispatchMessageW(&msg);
-        }
-        return count;
-    }
-
-private:
-    HWND window_ = nullptr;
-};
+using testsupport::FontChangeWatcher;
 
 // A copy of DejaVu Sans under a family name that no other test or run uses.
 std::string makeFont(const TempDir &dir, const std::string &stem, std::string *family) {
@@ -81,18 +52,18 @@ TEST_F(TempFont, InstallThenUninstallDeletesTheFileAndASecondUninstallFindsNoFil
     const InteractiveFont font = fontOf(family, path);
 
     EXPECT_EQ(Status::kDone, interactive.installTempFont(&font));
-    EXPECT_GE(watcher.taken(), 1);
+    EXPECT_GE(watcher.count(), 1);
     EXPECT_EQ((std::vector<std::string>{"install Temp Font family:" + family + " path:" + path,
                                         "install Temp Font SUCCESS to family:" + family + " path:" + path}),
               log.messages());
 
     EXPECT_EQ(Status::kDone, interactive.uninstallTempFont(&font));
     EXPECT_FALSE(fs::exists(testsupport::pathOf(path)));
-    EXPECT_GE(watcher.taken(), 1);
+    EXPECT_GE(watcher.count(), 1);
     EXPECT_EQ("文件\t[删除]\t[成功]\t(" + path + ")", log.at(el::Level::Debug).back());
 
     EXPECT_EQ(Status::kNotFound, interactive.uninstallTempFont(&font));
-    EXPECT_EQ(0, watcher.taken());
+    EXPECT_EQ(0, watcher.count());
     EXPECT_EQ((std::vector<std::string>{"未找到字体文件. family:" + family + " path:" + path}),
               log.at(el::Level::Error));
 }
@@ -116,7 +87,7 @@ TEST_F(TempFont, InstallOfAFileThePlatformCannotRegisterFailsWithoutBroadcast) {
         if (c.writeText) testsupport::writeFile(dir / c.name, "this is not a font\r\n");
         const InteractiveFont font{std::nullopt, path, {}, {}};  // a null family is logged as ""
         EXPECT_EQ(c.status, interactive.installTempFont(&font));
-        EXPECT_EQ(0, watcher.taken());
+        EXPECT_EQ(0, watcher.count());
         const auto all = caseLog.all();
         ASSERT_EQ(2u, all.size());
         EXPECT_EQ(el::Level::Debug, all[0].level);
@@ -133,7 +104,7 @@ TEST_F(TempFont, UninstallOfAFileNeverRegisteredIsRefusedAndKeepsTheFile) {
     const InteractiveFont font = fontOf(family, path);
     EXPECT_EQ(Status::kTempRemoveRefused, interactive.uninstallTempFont(&font));
     EXPECT_TRUE(fs::exists(testsupport::pathOf(path)));
-    EXPECT_GE(watcher.taken(), 1);
+    EXPECT_GE(watcher.count(), 1);
     EXPECT_EQ((std::vector<std::string>{"[系统列表]\t[卸载]\t[失败]\t(" + path + ")"}), log.messages());
 }
 
@@ -161,10 +132,10 @@ TEST_F(TempFont, FileHeldOpenByAnotherProcessIsUnregisteredButKept) {
     const HANDLE waits[] = {ready.get(), process.get()};
     ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, 10000)) << "the holder did not open the file";
 
-    watcher.taken();
+    watcher.count();
     EXPECT_EQ(Status::kDone, interactive.uninstallTempFont(&font));
     EXPECT_TRUE(fs::exists(testsupport::pathOf(path)));
-    EXPECT_GE(watcher.taken(), 1);
+    EXPECT_GE(watcher.count(), 1);
     EXPECT_EQ((std::vector<std::string>{"文件被占用\t[删除]\t[失败]\t(" + path + ")"}), log.at(el::Level::Warning));
     EXPECT_FALSE(removeFontResource(path)) << "the resource was removed by the uninstall";
 }
