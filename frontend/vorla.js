@@ -110,6 +110,8 @@ function open(dllPath = defaultDllPath()) {
     uninstallTempFont: lib.func('int uninstallTempFont(FontForm *font)'),
     releaseWindowData: lib.func('void releaseWindowData(void *array)'),
     releaseVPermission: lib.func('void releaseVPermission(void *array)'),
+    getPermissions: lib.func('void *getPermissions(_Out_ int *count)'),
+    requestPermission: lib.func('int requestPermission(const char *name)'),
     getAvailableApplications: lib.func('void *getAvailableApplications(_Out_ int *count)'),
     applyFontForApplication: lib.func('int applyFontForApplication(ApplyFont *request)'),
     installFont: lib.func('int installFont(FontForm *font)'),
@@ -147,6 +149,21 @@ function open(dllPath = defaultDllPath()) {
       const fonts = takeArray(pointer, FontData, raw.releaseFontData);
       if (fonts.length !== count[0]) throw new Error(`getAvailableFonts: count ${count[0]}, array of ${fonts.length}`);
       return fonts;
+    },
+    // [{ name, granted }] for every permission the library knows ("runAdmin").
+    getPermissions() {
+      const count = [0];
+      const pointer = raw.getPermissions(count);
+      return takeArray(pointer, VPermission, raw.releaseVPermission).map((p) => ({
+        name: p.name,
+        granted: p.granted === 1,
+      }));
+    },
+    // Obtains the named permission: 0 when it was not obtained. A granted
+    // "runAdmin" request starts the host program again, elevated, and ends this
+    // process, so the call does not return then.
+    requestPermission(name) {
+      return raw.requestPermission(name);
     },
     // Windows of running supported applications, one per process:
     // [{ exeName, title, processId }] (exeName / title null when empty).

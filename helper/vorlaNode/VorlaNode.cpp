@@ -11,6 +11,7 @@
 #include "easylogging++.h"
 #include "fontmanager/FontManager.h"
 #include "interactive/win/WindowsInterActive.h"
+#include "permissions/WindowsPlatformPermissions.h"
 
 namespace {
 
@@ -124,4 +125,25 @@ VORLANODE_API int installTempFont(VorlaNode::FontForm* font) {
 
 VORLANODE_API int uninstallTempFont(VorlaNode::FontForm* font) {
     return VorlaNode::guarded([font] { return interActive.uninstallTempFont(font->toInteractiveFont().get()); });
+}
+
+VORLANODE_API VorlaNode::VPermission* getPermissions(int* count) {
+    return VorlaNode::handOffList<VorlaNode::VPermission>(count, [] {
+        WindowsPlatformPermissions registry;
+        const auto entries = registry.all();
+        auto entry = entries.begin();
+        return VorlaNode::handOff<VorlaNode::VPermission>(entries.size(), [&](VorlaNode::VPermission& permission,
+                                                                               std::size_t) {
+            permission.name = VorlaNode::copyText(entry->first);
+            permission.granted = entry->second->check(entry->first.c_str());
+            ++entry;
+        });
+    });
+}
+
+VORLANODE_API int requestPermission(char* name) {
+    return VorlaNode::guarded([name] {
+        WindowsPlatformPermissions registry;
+        return registry.request(name);
+    });
 }

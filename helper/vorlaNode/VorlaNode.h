@@ -24,3 +24,7 @@ VORLANODE_API int installFont(VorlaNode::FontForm* font);
 VORLANODE_API int uninstallFont(VorlaNode::FontForm* font);
 VORLANODE_API int installTempFont(VorlaNode::FontForm* font);
 VORLANODE_API int uninstallTempFont(VorlaNode::FontForm* font);
+// Every named permission and whether the process holds it (hand back to releaseVPermission).
+VORLANODE_API VorlaNode::VPermission* getPermissions(int* count);
+// Obtains the named permission; 0 when not obtained. A started elevated relaunch ends the process.
+VORLANODE_API int requestPermission(char* name);

@@ -11,19 +11,23 @@
 class PsStrategy : public virtual Strategy {
 public:
     explicit PsStrategy(const std::string &exeName) : Strategy(exeName) {}
+    int handler(InteractiveFont *font, WindowEntity *window) override;
 };
 
 class IllustratorStrategy : public virtual Strategy {
 public:
     explicit IllustratorStrategy(const std::string &exeName) : Strategy(exeName) {}
+    int handler(InteractiveFont *font, WindowEntity *window) override;
 };
 
 class AfterEffectsStrategy : public virtual Strategy {
 public:
     explicit AfterEffectsStrategy(const std::string &exeName) : Strategy(exeName) {}
+    int handler(InteractiveFont *font, WindowEntity *window) override;
 };
 
 class InDesignStrategy : public virtual Strategy {
 public:
     explicit InDesignStrategy(const std::string &exeName) : Strategy(exeName) {}
+    int handler(InteractiveFont *font, WindowEntity *window) override;
 };

@@ -1,0 +1,89 @@
+#include "permissions/AdminPermission.h"
+
+#include <cstdlib>
+
+#include <shellapi.h>
+
+#include "common/Raii.h"
+#include "common/Text.h"
+#include "easylogging++.h"
+
+int AdminPermission::check(const char*) {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
+                                  0, 0, &administrators)) {
+        return 0;
+    }
+    auto freeSid = vorla::scopeExit([&] { FreeSid(administrators); });
+    BOOL member = FALSE;
+    if (!CheckTokenMembership(nullptr, administrators, &member)) {
+        return 0;
+    }
+    return member == TRUE ? 1 : 0;
+}
+
+int AdminPermission::request(const char*) {
+    // The host program that loaded the library, not the library file.
+    std::wstring executable(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, executable.data(), static_cast<DWORD>(executable.size()));
+        if (length == 0) {
+            return 0;
+        }
+        if (length < executable.size()) {
+            executable.resize(length);
+            break;
+        }
+        executable.resize(executable.size() * 2);
+    }
+    return relaunchElevated(executable);
+}
+
+RelaunchOutcome relaunchOutcome(bool started, DWORD error) {
+    if (started) {
+        return {true, ""};
+    }
+    switch (error) {
+    case ERROR_CANCELLED:
+        return {false, "elevation declined"};
+    case ERROR_FILE_NOT_FOUND:
+        return {false, "executable not found"};
+    default:
+        return {false, "elevated start failed with error " + std::to_string(error)};
+    }
+}
+
+int relaunchElevated(const std::wstring& executable) {
+    // The guard stays open for the rest of the process: while any process of the
+    // logon holds it, further requests start nothing.
+    static vorla::UniqueHandle guard;
+    SetLastError(ERROR_SUCCESS);
+    vorla::UniqueHandle event(CreateEventW(nullptr, FALSE, FALSE, kRelaunchGuardEvent));
+    DWORD eventError = GetLastError();
+    if (!event) {
+        LOG(ERROR) << "[runAdmin]\t" << "guard event not created, error " << eventError;
+        return 0;
+    }
+    if (eventError != ERROR_SUCCESS) {
+        LOG(WARNING) << "[runAdmin]\t" << "an elevated start is already under way";
+        return 0;
+    }
+    guard = std::move(event);
+
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"runas";
+    info.lpFile = executable.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    bool started = ShellExecuteExW(&info) != FALSE;
+    RelaunchOutcome outcome = relaunchOutcome(started, started ? ERROR_SUCCESS : GetLastError());
+    if (!outcome.endProcess) {
+        LOG(ERROR) << "[runAdmin]\t" << outcome.reason << "\t" << vorla::wideToUtf8(executable);
+        return 0;
+    }
+    LOG(INFO) << "[runAdmin]\t" << "elevated instance started, exiting";
+    Sleep(100);
+    std::exit(0);
+}

@@ -1,0 +1,20 @@
+#include <exception>
+
+#include "common/Status.h"
+#include "strategy/win/AdobeScripts.h"
+#include "strategy/win/AdobeStrategies.h"
+#include "strategy/win/ScriptRunner.h"
+
+// After Effects runs the script given with -s to its own executable, the one
+// that owns the window; the handler waits for that process to end. When it
+// cannot be started the font was not applied (1111).
+int AfterEffectsStrategy::handler(InteractiveFont *font, WindowEntity *window) {
+    try {
+        ScriptRunner::runScriptInOwnExecutable(window->hwnd,
+                                               AdobeScripts::afterEffectsScript(textOf(font->postscriptName)));
+    } catch (const std::exception &e) {
+        logHandlerFailure(font, window, e);
+        return Status::kException;
+    }
+    return Status::kDone;
+}

