@@ -10,6 +10,7 @@
 // are not enough). Run it in a prefix of its own: the registrations stay.
 #include "VorlaNode.h"
 #include "FontFixtures.h"
+#include "common/Raii.h"
 
 #include <windows.h>
 #include <dwrite_1.h>
@@ -31,30 +32,10 @@ namespace {
 namespace fs = std::filesystem;
 const wchar_t *const kFontsKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
-template <typename T>
-struct Com {
-    T *p = nullptr;
-    Com() = default;
-    Com(const Com &) = delete;
-    Com &operator=(const Com &) = delete;
-    ~Com() {
-        if (p) p->Release();
-    }
-    T **put() { return &p; }
-    T *operator->() const { return p; }
-};
-
-struct Key {
-    HKEY h = nullptr;
-    ~Key() {
-        if (h) RegCloseKey(h);
-    }
-};
-
 // The per-face queries of the catalogue, without records: path, three names,
 // monospace, style, stretch, weight. Returns false when a query fails.
 bool queryName(IDWriteFont *font, DWRITE_INFORMATIONAL_STRING_ID id, const wchar_t *locale, std::wstring *out) {
-    Com<IDWriteLocalizedStrings> strings;
+    vorla::ComPtr<IDWriteLocalizedStrings> strings;
     BOOL exists = FALSE;
     if (FAILED(font->GetInformationalStrings(id, strings.put(), &exists))) return false;
     if (!exists) {
@@ -74,21 +55,23 @@ bool queryName(IDWriteFont *font, DWRITE_INFORMATIONAL_STRING_ID id, const wchar
 }
 
 bool queryFace(IDWriteFont *font) {
-    Com<IDWriteFontFace> face;
+    vorla::ComPtr<IDWriteFontFace> face;
     if (FAILED(font->CreateFontFace(face.put()))) return false;
     UINT32 count = 0;
     if (FAILED(face->GetFiles(&count, nullptr)) || count == 0) return false;
-    std::vector<IDWriteFontFile *> files(count, nullptr);
-    HRESULT hr = face->GetFiles(&count, files.data());
+    std::vector<IDWriteFontFile *> raw(count, nullptr);
+    std::vector<vorla::ComPtr<IDWriteFontFile>> files;
+    files.reserve(count);
+    HRESULT hr = face->GetFiles(&count, raw.data());
+    for (IDWriteFontFile *f : raw) files.push_back(vorla::ComPtr<IDWriteFontFile>::attach(f));
     bool ok = SUCCEEDED(hr) && files[0];
     if (ok) {
-        Com<IDWriteFontFileLoader> loader;
-        Com<IDWriteLocalFontFileLoader> local;
+        vorla::ComPtr<IDWriteFontFileLoader> loader;
+        vorla::ComPtr<IDWriteLocalFontFileLoader> local;
         const void *key = nullptr;
         UINT32 keySize = 0, length = 0;
         ok = SUCCEEDED(files[0]->GetLoader(loader.put())) &&
-             SUCCEEDED(loader->QueryInterface(__uuidof(IDWriteLocalFontFileLoader),
-                                              reinterpret_cast<void **>(local.put()))) &&
+             SUCCEEDED(loader->QueryInterface(__uuidof(IDWriteLocalFontFileLoader), local.putVoid())) &&
              SUCCEEDED(files[0]->GetReferenceKey(&key, &keySize)) &&
              SUCCEEDED(local->GetFilePathLengthFromKey(key, keySize, &length));
         if (ok) {
@@ -96,15 +79,12 @@ bool queryFace(IDWriteFont *font) {
             ok = SUCCEEDED(local->GetFilePathFromKey(key, keySize, &path[0], length + 1));
         }
     }
-    for (IDWriteFontFile *f : files)
-        if (f) f->Release();
     if (!ok) return false;
     std::wstring family, style;
     if (!queryName(font, DWRITE_INFORMATIONAL_STRING_WIN32_FAMILY_NAMES, L"zh-CN", &family)) return false;
     if (!queryName(font, DWRITE_INFORMATIONAL_STRING_WIN32_SUBFAMILY_NAMES, L"zh-CN", &style)) return false;
-    Com<IDWriteFontFace1> face1;
-    volatile bool mono = SUCCEEDED(face->QueryInterface(__uuidof(IDWriteFontFace1),
-                                                        reinterpret_cast<void **>(face1.put()))) &&
+    vorla::ComPtr<IDWriteFontFace1> face1;
+    volatile bool mono = SUCCEEDED(face->QueryInterface(__uuidof(IDWriteFontFace1), face1.putVoid())) &&
                          face1->IsMonospacedFont();
     volatile int props = int(font->GetStyle()) + int(font->GetStretch()) + int(font->GetWeight());
     (void)mono;
@@ -126,27 +106,27 @@ enum class Walk {
 
 WalkResult walk(Walk mode) {
     WalkResult r;
-    Com<IDWriteFactory> factory;
+    vorla::ComPtr<IDWriteFactory> factory;
     if (FAILED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
                                    reinterpret_cast<IUnknown **>(factory.put()))))
         return r;
-    Com<IDWriteFontCollection> collection;
+    vorla::ComPtr<IDWriteFontCollection> collection;
     if (FAILED(factory->GetSystemFontCollection(collection.put(), FALSE))) return r;
     std::unordered_set<std::wstring> seen;
     for (UINT32 f = 0; f < collection->GetFontFamilyCount(); ++f) {
-        Com<IDWriteFontFamily> family;
+        vorla::ComPtr<IDWriteFontFamily> family;
         if (FAILED(collection->GetFontFamily(f, family.put()))) continue;
         for (UINT32 i = 0; i < family->GetFontCount(); ++i) {
-            Com<IDWriteFont> font;
+            vorla::ComPtr<IDWriteFont> font;
             if (FAILED(family->GetFont(i, font.put()))) continue;
             ++r.faces;
             if (mode == Walk::OpenOnly) continue;
             std::wstring ps;
-            if (!queryName(font.p, DWRITE_INFORMATIONAL_STRING_POSTSCRIPT_NAME, L"en-us", &ps)) continue;
+            if (!queryName(font.get(), DWRITE_INFORMATIONAL_STRING_POSTSCRIPT_NAME, L"en-us", &ps)) continue;
             const bool fresh = seen.insert(ps).second;
             if (mode == Walk::FirstFaces && !fresh) continue;
             ++r.queried;
-            queryFace(font.p);
+            queryFace(font.get());
         }
     }
     r.distinct = seen.size();
@@ -155,14 +135,14 @@ WalkResult walk(Walk mode) {
 
 size_t countFaces() {
     size_t n = 0;
-    Com<IDWriteFactory> factory;
+    vorla::ComPtr<IDWriteFactory> factory;
     if (FAILED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
                                    reinterpret_cast<IUnknown **>(factory.put()))))
         return 0;
-    Com<IDWriteFontCollection> collection;
+    vorla::ComPtr<IDWriteFontCollection> collection;
     if (FAILED(factory->GetSystemFontCollection(collection.put(), FALSE))) return 0;
     for (UINT32 f = 0; f < collection->GetFontFamilyCount(); ++f) {
-        Com<IDWriteFontFamily> family;
+        vorla::ComPtr<IDWriteFontFamily> family;
         if (SUCCEEDED(collection->GetFontFamily(f, family.put()))) n += family->GetFontCount();
     }
     return n;
@@ -253,8 +233,8 @@ int wmain(int argc, wchar_t **argv) {
     }
     fs::create_directories(copyDir, ec);
 
-    Key key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &key.h) != ERROR_SUCCESS) {
+    vorla::UniqueHkey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_SET_VALUE | KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
         std::fprintf(stderr, "cannot open the Fonts key\n");
         return 1;
     }
@@ -268,7 +248,7 @@ int wmain(int argc, wchar_t **argv) {
         size_t faces = countFaces();
         // Counting builds a whole collection: count after every fifth file.
         while (faces < target && next < sources.size()) {
-            registerFont(key.h, sources[next].stem().wstring(), sources[next].wstring());
+            registerFont(key.get(), sources[next].stem().wstring(), sources[next].wstring());
             ++next;
             if (next % 5 == 0 || next == sources.size()) faces = countFaces();
         }
@@ -293,7 +273,7 @@ int wmain(int argc, wchar_t **argv) {
             } catch (const std::exception &e) {
                 continue;
             }
-            registerFont(key.h, target.stem().wstring(), target.wstring());
+            registerFont(key.get(), target.stem().wstring(), target.wstring());
             ++copies;
             faces = countFaces();
         }

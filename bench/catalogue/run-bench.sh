@@ -16,7 +16,7 @@ winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
 cd "$work"
 if ! ls fonts-noto-core_*.deb >/dev/null 2>&1; then
   echo "bench: downloading fonts-noto-core"
-  apt-get download fonts-noto-core
+  apt-get download fonts-noto-core || { apt-get update -qq && apt-get download fonts-noto-core; }
 fi
 if [ ! -d noto/usr/share/fonts ]; then
   rm -rf noto
