@@ -48,12 +48,18 @@ private:
     T h_ = Traits::invalid();
 };
 
-// Registry key. The predefined roots (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, ...) are never closed.
+// Registry key. The nine predefined roots (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, ...) are never closed.
 struct HkeyTraits {
     static HKEY invalid() noexcept { return nullptr; }
     static bool isPredefined(HKEY k) noexcept {
-        const auto v = reinterpret_cast<std::uintptr_t>(k);
-        return v >= 0x80000000u && v <= 0x80000070u;
+        static const HKEY roots[] = {HKEY_CLASSES_ROOT,    HKEY_CURRENT_USER,       HKEY_LOCAL_MACHINE,
+                                     HKEY_USERS,           HKEY_PERFORMANCE_DATA,   HKEY_CURRENT_CONFIG,
+                                     HKEY_CURRENT_USER_LOCAL_SETTINGS, HKEY_PERFORMANCE_TEXT,
+                                     HKEY_PERFORMANCE_NLSTEXT};
+        for (HKEY root : roots) {
+            if (k == root) return true;
+        }
+        return false;
     }
     static void close(HKEY k) noexcept { if (!isPredefined(k)) RegCloseKey(k); }
 };
@@ -121,20 +127,5 @@ public:
 private:
     VARIANT v_;
 };
-
-// The two-call buffer pattern: query(nullptr-or-buffer, size&) -> ERROR_SUCCESS / ERROR_MORE_DATA.
-// `query` is called with the current buffer until the size it reports fits.
-template <class Buffer, class Query>
-LONG readSizedBuffer(Buffer& buffer, Query query) {
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        DWORD size = static_cast<DWORD>(buffer.size() * sizeof(typename Buffer::value_type));
-        const LONG rc = query(buffer.empty() ? nullptr : buffer.data(), size);
-        const size_t needed = (size + sizeof(typename Buffer::value_type) - 1) / sizeof(typename Buffer::value_type);
-        if (rc == ERROR_SUCCESS && needed <= buffer.size()) { buffer.resize(needed); return rc; }
-        if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return rc;
-        buffer.resize(needed == buffer.size() ? needed + 1 : needed);
-    }
-    return ERROR_MORE_DATA;
-}
 
 }  // namespace vorla

@@ -1,6 +1,7 @@
 // Font installation core: registry layer, font registry entries, fonts folders.
 #include "FontUtil.h"
 
+#include "common/Raii.h"
 #include "common/Text.h"
 #include "easylogging++.h"
 
@@ -20,16 +21,7 @@ KeyHandle &KeyHandle::operator=(KeyHandle &&other) noexcept {
     return *this;
 }
 
-bool KeyHandle::isPredefined(HKEY key) {
-    static const HKEY roots[] = {HKEY_CLASSES_ROOT,    HKEY_CURRENT_USER,       HKEY_LOCAL_MACHINE,
-                                 HKEY_USERS,           HKEY_PERFORMANCE_DATA,   HKEY_CURRENT_CONFIG,
-                                 HKEY_CURRENT_USER_LOCAL_SETTINGS, HKEY_PERFORMANCE_TEXT,
-                                 HKEY_PERFORMANCE_NLSTEXT};
-    for (HKEY root : roots) {
-        if (key == root) return true;
-    }
-    return false;
-}
+bool KeyHandle::isPredefined(HKEY key) { return vorla::HkeyTraits::isPredefined(key); }
 
 void KeyHandle::close() {
     if (key_ != nullptr && !isPredefined(key_)) RegCloseKey(key_);
