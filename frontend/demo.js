@@ -109,7 +109,7 @@ function fontEntry(name) {
 
 function demoInstall(api, logDir) {
   section('permanent install and uninstall');
-  const { renameFont } = require('./test/support/sfnt.js');
+  const { renameFont } = require('./sampleFonts.js');
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-font-'));
   const source = path.join(dir, 'VorlaDemoSans.ttf');
   fs.writeFileSync(source, renameFont(fs.readFileSync('Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSans.ttf'), 'Vorla Demo Sans'));

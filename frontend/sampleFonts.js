@@ -1,6 +1,6 @@
 'use strict';
-// Writes small TrueType fonts with chosen names: one empty glyph and every table the
-// platform's font loader asks for. The demo and the tests use them as distinct fonts.
+// Fonts with chosen names for the demo and the tests: small TrueType fonts with one empty glyph and
+// every table the platform's font loader asks for, or a real font with its naming table replaced.
 const fs = require('node:fs');
 
 function u16(v) { const b = Buffer.alloc(2); b.writeUInt16BE(v & 0xffff); return b; }
@@ -76,9 +76,26 @@ function sampleFont(family, chineseName) {
     ['hmtx', hmtx], ['loca', loca], ['maxp', maxp], ['name', nameTable(records)], ['post', post]]);
 }
 
+// The real font in `bytes` with English Windows names: family, subfamily "Book", full name, PostScript name.
+// Every other table is kept, so the platform loads it under a family no other font uses.
+function renameFont(bytes, family) {
+  const tables = [];
+  for (let i = 0; i < bytes.readUInt16BE(4); i++) {
+    const at = 12 + 16 * i;
+    const tag = bytes.toString('latin1', at, at + 4);
+    const offset = bytes.readUInt32BE(at + 8);
+    tables.push([tag, bytes.subarray(offset, offset + bytes.readUInt32BE(at + 12))]);
+  }
+  const names = nameTable([
+    [3, 1, 0x0409, 1, family], [3, 1, 0x0409, 2, 'Book'], [3, 1, 0x0409, 4, family],
+    [3, 1, 0x0409, 6, family.replace(/[^A-Za-z0-9]/g, '')],
+  ]);
+  return sfnt(tables.map(([tag, data]) => [tag, tag === 'name' ? names : data]));
+}
+
 function writeSampleFont(file, family, chineseName) {
   fs.writeFileSync(file, sampleFont(family, chineseName));
   return file;
 }
 
-module.exports = { sampleFont, writeSampleFont };
+module.exports = { sampleFont, writeSampleFont, renameFont };

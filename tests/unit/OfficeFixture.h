@@ -14,6 +14,7 @@
 
 #include "VorlaNode.h"
 #include "common/Raii.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 namespace office {
@@ -29,7 +30,7 @@ inline fs::path buildDir() {
 // The stand-in program of one image name ("WINWORD.EXE", "EXCEL.EXE", "POWERPNT.EXE", "wps.exe").
 inline fs::path program(const std::string &imageName) { return buildDir() / "tests" / "bin" / "office" / imageName; }
 
-inline std::wstring quote(const std::wstring &arg) { return L"\"" + arg + L"\""; }
+using testsupport::quoteArgument;
 
 // A fresh, empty directory for one fixture run.
 inline fs::path freshDirectory() {
@@ -57,14 +58,14 @@ struct Options {
 class App {
 public:
     App(const fs::path &exe, const Options &options) : dir_(freshDirectory()) {
-        std::wstring command = quote(exe.wstring());
-        command += L" --ready " + quote((dir_ / "ready").wstring());
-        command += L" --record " + quote(recordPath().wstring());
-        for (const auto &id : options.progIds) command += L" --progid " + quote(id);
+        std::wstring command = quoteArgument(exe.wstring());
+        command += L" --ready " + quoteArgument((dir_ / "ready").wstring());
+        command += L" --record " + quoteArgument(recordPath().wstring());
+        for (const auto &id : options.progIds) command += L" --progid " + quoteArgument(id);
         for (const auto &w : options.windows)
-            command += (w.visible ? L" --window " : L" --hidden ") + quote(w.className) + L" " + quote(w.title);
-        for (const auto &m : options.failing) command += L" --fail " + quote(m);
-        for (const auto &m : options.nulls) command += L" --null " + quote(m);
+            command += (w.visible ? L" --window " : L" --hidden ") + quoteArgument(w.className) + L" " + quoteArgument(w.title);
+        for (const auto &m : options.failing) command += L" --fail " + quoteArgument(m);
+        for (const auto &m : options.nulls) command += L" --null " + quoteArgument(m);
 
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
