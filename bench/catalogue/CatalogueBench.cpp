@@ -11,6 +11,7 @@
 #include "VorlaNode.h"
 #include "FontFixtures.h"
 #include "common/Raii.h"
+#include "interactive/win/FontUtil.h"
 
 #include <windows.h>
 #include <dwrite_1.h>
@@ -30,7 +31,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-const wchar_t *const kFontsKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
 // The per-face queries of the catalogue, without records: path, three names,
 // monospace, style, stretch, weight. Returns false when a query fails.
@@ -233,8 +233,8 @@ int wmain(int argc, wchar_t **argv) {
     }
     fs::create_directories(copyDir, ec);
 
-    vorla::UniqueHkey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_SET_VALUE | KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+    winreg::KeyHandle key;
+    if (key.open(HKEY_LOCAL_MACHINE, kFontsKey) != ERROR_SUCCESS) {
         std::fprintf(stderr, "cannot open the Fonts key\n");
         return 1;
     }

@@ -48,36 +48,39 @@ private:
     T h_ = Traits::invalid();
 };
 
-// Registry key. The nine predefined roots (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, ...) are never closed.
-struct HkeyTraits {
-    static HKEY invalid() noexcept { return nullptr; }
-    static bool isPredefined(HKEY k) noexcept {
-        static const HKEY roots[] = {HKEY_CLASSES_ROOT,    HKEY_CURRENT_USER,       HKEY_LOCAL_MACHINE,
-                                     HKEY_USERS,           HKEY_PERFORMANCE_DATA,   HKEY_CURRENT_CONFIG,
-                                     HKEY_CURRENT_USER_LOCAL_SETTINGS, HKEY_PERFORMANCE_TEXT,
-                                     HKEY_PERFORMANCE_NLSTEXT};
-        for (HKEY root : roots) {
-            if (k == root) return true;
-        }
-        return false;
+// The nine predefined registry roots (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, ...): a key owner
+// never closes them. Registry keys have one owner, winreg::KeyHandle.
+inline bool isPredefinedKey(HKEY k) noexcept {
+    static const HKEY roots[] = {HKEY_CLASSES_ROOT,    HKEY_CURRENT_USER,       HKEY_LOCAL_MACHINE,
+                                 HKEY_USERS,           HKEY_PERFORMANCE_DATA,   HKEY_CURRENT_CONFIG,
+                                 HKEY_CURRENT_USER_LOCAL_SETTINGS, HKEY_PERFORMANCE_TEXT,
+                                 HKEY_PERFORMANCE_NLSTEXT};
+    for (HKEY root : roots) {
+        if (k == root) return true;
     }
-    static void close(HKEY k) noexcept { if (!isPredefined(k)) RegCloseKey(k); }
-};
-using UniqueHkey = UniqueResource<HKEY, HkeyTraits>;
+    return false;
+}
 
-// Kernel handle: process, thread, event, file.
+// Kernel handle whose failure value is null: process, thread, event (CreateEvent, OpenProcess, ...).
 struct HandleTraits {
     static HANDLE invalid() noexcept { return nullptr; }
-    static void close(HANDLE h) noexcept { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); }
+    static void close(HANDLE h) noexcept { CloseHandle(h); }
 };
 using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
 
-// File handle from CreateFile (invalid value is INVALID_HANDLE_VALUE).
+// Kernel handle whose failure value is INVALID_HANDLE_VALUE: CreateFile, CreateToolhelp32Snapshot.
 struct FileHandleTraits {
     static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void close(HANDLE h) noexcept { CloseHandle(h); }
 };
 using UniqueFileHandle = UniqueResource<HANDLE, FileHandleTraits>;
+
+// SID from AllocateAndInitializeSid.
+struct SidTraits {
+    static PSID invalid() noexcept { return nullptr; }
+    static void close(PSID sid) noexcept { FreeSid(sid); }
+};
+using UniqueSid = UniqueResource<PSID, SidTraits>;
 
 struct BstrTraits {
     static BSTR invalid() noexcept { return nullptr; }

@@ -10,14 +10,13 @@
 
 int AdminPermission::check(const char*) {
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
+    vorla::UniqueSid administrators;
     if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
-                                  0, 0, &administrators)) {
+                                  0, 0, administrators.put())) {
         return 0;
     }
-    auto freeSid = vorla::scopeExit([&] { FreeSid(administrators); });
     BOOL member = FALSE;
-    if (!CheckTokenMembership(nullptr, administrators, &member)) {
+    if (!CheckTokenMembership(nullptr, administrators.get(), &member)) {
         return 0;
     }
     return member == TRUE ? 1 : 0;

@@ -202,8 +202,8 @@ void expectScriptsApplyTheFont(const std::vector<ScriptCase> &cases) {
     const fs::path checker = source / L"frontend" / L"test" / L"support" / L"checkAdobeScripts.js";
     // Windows node under Wine cannot write to a pipe: its output goes to a file.
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    vorla::UniqueHandle output(CreateFileW((dir / "node-output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                           CREATE_ALWAYS, 0, nullptr));
+    vorla::UniqueFileHandle output(CreateFileW((dir / "node-output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                               &inherit, CREATE_ALWAYS, 0, nullptr));
     PROCESS_INFORMATION info = start(L"\"" + node.wstring() + L"\" \"" + checker.wstring() + L"\" \"" +
                                          (dir / "cases.json").wstring() + L"\" \"" + (dir / "report.txt").wstring() +
                                          L"\"",

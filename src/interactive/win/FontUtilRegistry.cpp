@@ -21,7 +21,7 @@ KeyHandle &KeyHandle::operator=(KeyHandle &&other) noexcept {
     return *this;
 }
 
-bool KeyHandle::isPredefined(HKEY key) { return vorla::HkeyTraits::isPredefined(key); }
+bool KeyHandle::isPredefined(HKEY key) { return vorla::isPredefinedKey(key); }
 
 void KeyHandle::close() {
     if (key_ != nullptr && !isPredefined(key_)) RegCloseKey(key_);

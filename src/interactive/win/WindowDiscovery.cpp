@@ -19,8 +19,8 @@ constexpr int kTextBuffer = 1024;
 // Image file name of every running process, from one snapshot.
 std::unordered_map<DWORD, std::string> processImageNames() {
     std::unordered_map<DWORD, std::string> names;
-    vorla::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (snapshot.get() == INVALID_HANDLE_VALUE) return names;
+    vorla::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return names;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
