@@ -1,5 +1,3 @@
-#include <exception>
-
 #include "common/Status.h"
 #include "strategy/win/AdobeScripts.h"
 #include "strategy/win/AdobeStrategies.h"
@@ -9,12 +7,9 @@
 // that owns the window; the handler waits for that process to end. When it
 // cannot be started the font was not applied (1111).
 int AfterEffectsStrategy::handler(InteractiveFont *font, WindowEntity *window) {
-    try {
+    return runHandler(font, window, [&] {
         ScriptRunner::runScriptInOwnExecutable(window->hwnd,
                                                AdobeScripts::afterEffectsScript(textOf(font->postscriptName)));
-    } catch (const std::exception &e) {
-        logHandlerFailure(font, window, e);
-        return Status::kException;
-    }
-    return Status::kDone;
+        return Status::kDone;
+    });
 }

@@ -14,11 +14,8 @@ void setExcelActiveCellFont(const wchar_t *progId, const std::string &family) {
 }
 
 int ExeclStrategy::handler(InteractiveFont *font, WindowEntity *window) {
-    try {
+    return runHandler(font, window, [&] {
         setExcelActiveCellFont(L"Excel.Application", textOf(font->family));
         return Status::kDone;
-    } catch (const std::exception &e) {
-        logHandlerFailure(font, window, e);
-        return Status::kException;
-    }
+    });
 }

@@ -1,4 +1,3 @@
-#include <exception>
 #include <string>
 
 #include "common/Status.h"
@@ -11,20 +10,19 @@
 // object, from version 19 on. Below that the status is 2003; any other failure
 // means the font was not applied (1111).
 int IllustratorStrategy::handler(InteractiveFont *font, WindowEntity *window) {
-    int status = Status::kDone;
-    try {
+    bool tooOld = false;
+    const int status = runHandler(font, window, [&] {
         vorla::ComPtr<IDispatch> running = automation::connectToApplication(L"Illustrator.Application");
         vorla::ComPtr<IDispatch> application = automation::getDispatchProperty(running.get(), L"Application");
         std::string version = automation::getStringProperty(running.get(), L"Version");
         if (std::stoi(version) < 19) {
-            status = Status::kVersionTooOld;
+            tooOld = true;
             throw InteractiveInvokeException("不支持当前版本!version:" + version);
         }
         automation::doJavaScript(application.get(),
                                  AdobeScripts::illustratorScript(textOf(font->postscriptName), textOf(font->family)));
-    } catch (const std::exception &e) {
-        logHandlerFailure(font, window, e);
-        return status == Status::kVersionTooOld ? status : Status::kException;
-    }
-    return status;
+        return Status::kDone;
+    });
+    // The version entry is logged like any other failure; only its status differs.
+    return tooOld ? Status::kVersionTooOld : status;
 }

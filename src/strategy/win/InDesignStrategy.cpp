@@ -1,4 +1,3 @@
-#include <exception>
 #include <string>
 
 #include "common/Status.h"
@@ -16,7 +15,7 @@ int InDesignStrategy::handler(InteractiveFont *font, WindowEntity *window) {
     if (FAILED(CLSIDFromProgID(L"InDesign.Application", &clsid))) {
         return Status::kNoApplication;
     }
-    try {
+    return runHandler(font, window, [&] {
         vorla::ComPtr<IDispatch> application;
         if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
                                     application.putVoid()))) {
@@ -32,8 +31,5 @@ int InDesignStrategy::handler(InteractiveFont *font, WindowEntity *window) {
                                                   AdobeScripts::kInDesignScriptFile);
         ScriptRunner::runVbscriptFile(path);
         return Status::kDone;
-    } catch (const std::exception &e) {
-        logHandlerFailure(font, window, e);
-        return Status::kException;
-    }
+    });
 }

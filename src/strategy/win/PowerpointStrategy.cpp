@@ -4,7 +4,7 @@
 
 // Also the handler of the WPS presentation row: both go through "Powerpoint.Application".
 int PowerpointStrategy::handler(InteractiveFont *font, WindowEntity *window) {
-    try {
+    return runHandler(font, window, [&] {
         const std::string family = textOf(font->family);
         const auto running = automation::connectToApplication(L"Powerpoint.Application");
         const auto activeWindow = automation::getDispatchProperty(running.get(), L"ActiveWindow");
@@ -14,8 +14,5 @@ int PowerpointStrategy::handler(InteractiveFont *font, WindowEntity *window) {
         automation::setFontProperty(textRange.get(), L"Name", family);
         automation::setFontProperty(textRange.get(), L"NameFarEast", family);
         return Status::kDone;
-    } catch (const std::exception &e) {
-        logHandlerFailure(font, window, e);
-        return Status::kException;
-    }
+    });
 }

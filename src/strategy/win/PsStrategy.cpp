@@ -1,5 +1,3 @@
-#include <exception>
-
 #include "common/Status.h"
 #include "strategy/win/AdobeScripts.h"
 #include "strategy/win/AdobeStrategies.h"
@@ -11,18 +9,16 @@
 // before the script ran means the font was not applied (1111); a failed start
 // afterwards is only logged.
 int PsStrategy::handler(InteractiveFont *font, WindowEntity *window) {
-    try {
+    const int status = runHandler(font, window, [&] {
         vorla::ComPtr<IDispatch> running = automation::connectToApplication(L"Photoshop.Application");
         vorla::ComPtr<IDispatch> application = automation::getDispatchProperty(running.get(), L"Application");
         automation::doJavaScript(application.get(), AdobeScripts::photoshopScript(textOf(font->postscriptName)));
-    } catch (const std::exception &e) {
-        logHandlerFailure(font, window, e);
-        return Status::kException;
-    }
-    try {
+        return Status::kDone;
+    });
+    if (status != Status::kDone) return status;
+    runHandler(font, window, [&] {
         ScriptRunner::signalOwnExecutable(window->hwnd);
-    } catch (const std::exception &e) {
-        logHandlerFailure(font, window, e);
-    }
+        return Status::kDone;
+    });
     return Status::kDone;
 }

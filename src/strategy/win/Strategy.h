@@ -1,6 +1,6 @@
 #pragma once
 
-#include <exception>
+#include <functional>
 #include <string>
 
 #include "common/InteractiveFont.h"
@@ -25,9 +25,11 @@ public:
     std::string name;  // executable file name the row serves, e.g. "WINWORD.EXE"
 
 protected:
-    // The error entry a handler writes for a failure it caught:
-    // "[handler]\t[Application:<exeName>] [fontFamily:<family>]\t<what>".
-    static void logHandlerFailure(const InteractiveFont *font, const WindowEntity *window, const std::exception &e);
+    // The frame of every handler: runs `body` and returns its status. A standard
+    // exception leaving it is logged at error level as
+    // "[handler]\t[Application:<exeName>] [fontFamily:<family>]\t<what>"
+    // and gives 1111.
+    static int runHandler(const InteractiveFont *font, const WindowEntity *window, const std::function<int()> &body);
 };
 
 // Office rows: the base rule plus, when className is set, the window class.

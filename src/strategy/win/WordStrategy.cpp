@@ -14,11 +14,8 @@ void setWordSelectionFont(const wchar_t *progId, const std::string &family) {
 }
 
 int WordStrategy::handler(InteractiveFont *font, WindowEntity *window) {
-    try {
+    return runHandler(font, window, [&] {
         setWordSelectionFont(L"Word.Application", textOf(font->family));
         return Status::kDone;
-    } catch (const std::exception &e) {
-        logHandlerFailure(font, window, e);
-        return Status::kException;
-    }
+    });
 }

@@ -3,13 +3,10 @@
 #include "strategy/win/Strategy.h"
 
 int WpsExeclStrategy::handler(InteractiveFont *font, WindowEntity *window) {
-    try {
+    return runHandler(font, window, [&] {
         setExcelActiveCellFont(L"ket.application", textOf(font->family));
         return Status::kDone;
-    } catch (const std::exception &e) {
-        logHandlerFailure(font, window, e);
-        return Status::kException;
-    }
+    });
 }
 
 bool WpsExeclStrategy::matches(const WindowEntity &window) const {

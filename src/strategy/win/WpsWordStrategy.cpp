@@ -3,13 +3,10 @@
 #include "strategy/win/Strategy.h"
 
 int WpsWordStrategy::handler(InteractiveFont *font, WindowEntity *window) {
-    try {
+    return runHandler(font, window, [&] {
         setWordSelectionFont(L"Kwps.Application", textOf(font->family));
         return Status::kDone;
-    } catch (const std::exception &e) {
-        logHandlerFailure(font, window, e);
-        return Status::kException;
-    }
+    });
 }
 
 bool WpsWordStrategy::matches(const WindowEntity &window) const {
