@@ -2,9 +2,8 @@
 
 #include <cstdlib>
 
-#include <shellapi.h>
-
 #include "common/Raii.h"
+#include "common/ShellStart.h"
 #include "common/Text.h"
 #include "easylogging++.h"
 
@@ -70,14 +69,8 @@ int relaunchElevated(const std::wstring& executable) {
     }
     guard = std::move(event);
 
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof(info);
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"runas";
-    info.lpFile = executable.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    bool started = ShellExecuteExW(&info) != FALSE;
-    RelaunchOutcome outcome = relaunchOutcome(started, started ? ERROR_SUCCESS : GetLastError());
+    const vorla::ShellStart start = vorla::shellStart(L"runas", executable);
+    RelaunchOutcome outcome = relaunchOutcome(start.started, start.error);
     if (!outcome.endProcess) {
         LOG(ERROR) << "[runAdmin]\t" << outcome.reason << "\t" << vorla::wideToUtf8(executable);
         return 0;

@@ -5,9 +5,9 @@
 #include <system_error>
 
 #include <psapi.h>
-#include <shellapi.h>
 
 #include "common/Raii.h"
+#include "common/ShellStart.h"
 #include "common/Text.h"
 
 namespace ScriptRunner {
@@ -44,24 +44,15 @@ std::wstring getProcessImagePath(HWND window) {
 }
 
 void launchAndWait(const std::wstring& program, const std::wstring& parameters) {
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof(info);
-    // No error dialogs: this runs inside a library call, and a failure is
-    // reported to the caller instead.
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = program.c_str();
-    info.lpParameters = parameters.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExW(&info)) {
-        DWORD error = GetLastError();
+    const vorla::ShellStart start = vorla::shellStart(L"open", program, parameters);
+    if (!start.started) {
+        const DWORD error = start.error;
         throw LaunchError("cannot start " + vorla::wideToUtf8(program) + ": " +
                           std::system_category().message(static_cast<int>(error)) + " (" + std::to_string(error) +
                           ")");
     }
-    vorla::UniqueHandle process(info.hProcess);
-    if (process) {
-        WaitForSingleObject(process.get(), INFINITE);
+    if (start.process) {
+        WaitForSingleObject(start.process.get(), INFINITE);
     }
 }
 
