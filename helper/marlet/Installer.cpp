@@ -18,14 +18,7 @@ namespace Marlet {
 
 namespace {
 
-InteractiveFont toInteractiveFont(const FontJSONObj &json) {
-    InteractiveFont font;
-    font.family = json.family;
-    font.path = json.path;
-    font.postscriptName = json.postscriptName;
-    font.style = json.style;
-    return font;
-}
+InteractiveFont toInteractiveFont(const FontJSONObj &json) { return interactiveFontOf(json); }
 
 void notify(std::int32_t window, unsigned message, WPARAM wParam, LPARAM lParam) {
     if (window == 0) return;

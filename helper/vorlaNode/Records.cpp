@@ -27,20 +27,8 @@ void freeText(char*& text) noexcept {
     text = nullptr;
 }
 
-namespace {
-std::optional<std::string> ownedCopy(const char* text) {
-    if (text == nullptr) return std::nullopt;
-    return std::string(text);
-}
-}  // namespace
-
 std::unique_ptr<InteractiveFont> FontForm::toInteractiveFont() const {
-    auto font = std::make_unique<InteractiveFont>();
-    font->family = ownedCopy(family);
-    font->path = ownedCopy(path);
-    font->postscriptName = ownedCopy(postscriptName);
-    font->style = ownedCopy(style);
-    return font;
+    return std::make_unique<InteractiveFont>(interactiveFontOf(*this));
 }
 
 FontData::~FontData() {
