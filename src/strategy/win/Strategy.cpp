@@ -1,9 +1,6 @@
 #include "strategy/win/Strategy.h"
 
-#include <exception>
-
-#include "common/Status.h"
-#include "easylogging++.h"
+#include "common/Frame.h"
 
 int Strategy::handler(InteractiveFont *, WindowEntity *) { return 0; }
 
@@ -12,13 +9,9 @@ bool Strategy::matches(const WindowEntity &window) const {
 }
 
 int Strategy::runHandler(const InteractiveFont *font, const WindowEntity *window, const std::function<int()> &body) {
-    try {
-        return body();
-    } catch (const std::exception &e) {
-        LOG(ERROR) << "[handler]\t[Application:" << window->exeName << "] [fontFamily:" << textOf(font->family)
-                   << "]\t" << e.what();
-        return Status::kException;
-    }
+    return vorla::statusFrame(body, [&] {
+        return "[handler]\t[Application:" + window->exeName + "] [fontFamily:" + textOf(font->family) + "]\t";
+    });
 }
 
 bool OfficeStrategy::matches(const WindowEntity &window) const {
