@@ -61,32 +61,24 @@ inline bool isPredefinedKey(HKEY k) noexcept {
     return false;
 }
 
-// Kernel handle whose failure value is null: process, thread, event (CreateEvent, OpenProcess, ...).
-struct HandleTraits {
-    static HANDLE invalid() noexcept { return nullptr; }
-    static void close(HANDLE h) noexcept { CloseHandle(h); }
+// Empty value null, released by Free.
+template <class T, auto Free>
+struct NullIsEmpty {
+    static T invalid() noexcept { return nullptr; }
+    static void close(T h) noexcept { Free(h); }
 };
-using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
 
-// Kernel handle whose failure value is INVALID_HANDLE_VALUE: CreateFile, CreateToolhelp32Snapshot.
-struct FileHandleTraits {
+// Empty value INVALID_HANDLE_VALUE, as the failure value of CreateFile and CreateToolhelp32Snapshot.
+struct InvalidHandleIsEmpty {
     static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void close(HANDLE h) noexcept { CloseHandle(h); }
 };
-using UniqueFileHandle = UniqueResource<HANDLE, FileHandleTraits>;
 
-// SID from AllocateAndInitializeSid.
-struct SidTraits {
-    static PSID invalid() noexcept { return nullptr; }
-    static void close(PSID sid) noexcept { FreeSid(sid); }
-};
-using UniqueSid = UniqueResource<PSID, SidTraits>;
-
-struct BstrTraits {
-    static BSTR invalid() noexcept { return nullptr; }
-    static void close(BSTR b) noexcept { SysFreeString(b); }
-};
-using UniqueBstr = UniqueResource<BSTR, BstrTraits>;
+// One owner per resource kind.
+using UniqueHandle = UniqueResource<HANDLE, NullIsEmpty<HANDLE, &CloseHandle>>;  // process, thread, event
+using UniqueFileHandle = UniqueResource<HANDLE, InvalidHandleIsEmpty>;           // file, process snapshot
+using UniqueSid = UniqueResource<PSID, NullIsEmpty<PSID, &FreeSid>>;             // AllocateAndInitializeSid
+using UniqueBstr = UniqueResource<BSTR, NullIsEmpty<BSTR, &SysFreeString>>;
 
 // COM interface pointer; Release on destruction.
 template <class T>
