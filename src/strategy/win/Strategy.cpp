@@ -18,3 +18,13 @@ bool OfficeStrategy::matches(const WindowEntity &window) const {
     if (className.empty()) return Strategy::matches(window);
     return Strategy::matches(window) && window.className == className;
 }
+
+bool OfficeStrategy::matchesWithTitleMarker(const WindowEntity &window,
+                                            std::initializer_list<const char *> markers) const {
+    if (className.empty()) return Strategy::matches(window);
+    if (!Strategy::matches(window)) return false;
+    for (const char *marker : markers) {
+        if (window.title.find(marker) != std::string::npos) return true;
+    }
+    return false;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "common/InteractiveFont.h"
@@ -40,6 +41,10 @@ public:
     bool matches(const WindowEntity &window) const override;
 
     std::string className;
+
+protected:
+    // The WPS rule: the base rule and, when className is set, a title holding one of `markers`.
+    bool matchesWithTitleMarker(const WindowEntity &window, std::initializer_list<const char *> markers) const;
 };
 
 class WordStrategy : public OfficeStrategy {

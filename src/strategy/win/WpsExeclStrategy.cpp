@@ -10,11 +10,6 @@ int WpsExeclStrategy::handler(InteractiveFont *font, WindowEntity *window) {
 }
 
 bool WpsExeclStrategy::matches(const WindowEntity &window) const {
-    if (className.empty()) return Strategy::matches(window);
-    if (!Strategy::matches(window)) return false;
     // "工作簿" is the default title of a new workbook.
-    for (const char *marker : {".xlsx", ".xls", "\xE5\xB7\xA5\xE4\xBD\x9C\xE7\xB0\xBF", "books"}) {
-        if (window.title.find(marker) != std::string::npos) return true;
-    }
-    return false;
+    return matchesWithTitleMarker(window, {".xlsx", ".xls", "\xE5\xB7\xA5\xE4\xBD\x9C\xE7\xB0\xBF", "books"});
 }

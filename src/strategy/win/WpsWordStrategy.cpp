@@ -10,10 +10,5 @@ int WpsWordStrategy::handler(InteractiveFont *font, WindowEntity *window) {
 }
 
 bool WpsWordStrategy::matches(const WindowEntity &window) const {
-    if (className.empty()) return Strategy::matches(window);
-    if (!Strategy::matches(window)) return false;
-    for (const char *marker : {".docx", ".doc"}) {
-        if (window.title.find(marker) != std::string::npos) return true;
-    }
-    return false;
+    return matchesWithTitleMarker(window, {".docx", ".doc"});
 }
