@@ -20,6 +20,7 @@
 #include "easylogging++.h"
 #include "strategy/win/AdobeScripts.h"
 #include "strategy/win/AdobeStrategies.h"
+#include "strategy/win/ScriptRunner.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -441,6 +442,19 @@ TEST(AfterEffectsStrategy, StartsItsOwnExecutableWithTheScriptAndWaits) {
         cases.push_back({"aftereffects", args[1], postscriptName, family});
     }
     expectScriptsApplyTheFont(cases);
+}
+
+// A program the shell cannot start is a LaunchError naming it and the shell's error code.
+TEST(ScriptRunner, ProgramTheShellCannotStartIsALaunchError) {
+    const fs::path missing = buildDir() / L"no-such-program.exe";
+    try {
+        ScriptRunner::launchAndWait(missing.wstring(), L" alert() ");
+        ADD_FAILURE() << "no error for a missing program";
+    } catch (const ScriptRunner::LaunchError &e) {
+        const std::string what = e.what();
+        EXPECT_EQ(what.rfind("cannot start " + vorla::wideToUtf8(missing.wstring()) + ": ", 0), 0u) << what;
+        EXPECT_EQ(what.substr(what.size() - 4), " (2)") << what;  // ERROR_FILE_NOT_FOUND
+    }
 }
 
 TEST(AfterEffectsStrategy, WindowWithoutExecutableStartsNothing) {

@@ -2,6 +2,9 @@
 
 #include "permissions/AdminPermission.h"
 #include "permissions/WindowsPlatformPermissions.h"
+#include "support/LogCapture.h"
+
+#include <cstdlib>
 
 namespace {
 
@@ -24,6 +27,23 @@ TEST(Permissions, RelaunchEndsTheProcessOnlyWhenStarted) {
         EXPECT_EQ(outcome.endProcess, c.endProcess) << c.error;
         EXPECT_EQ(outcome.reason, c.reason);
     }
+}
+
+// A start the shell refuses (here: no such file) keeps the caller running and logs why.
+TEST(Permissions, RelaunchOfAMissingExecutableKeepsTheCallerRunning) {
+    LogCapture log;
+    const std::wstring missing = L"C:\\windows\\vorla-no-such-host.exe";
+    // A relaunch taken for started ends the process with code 0; make that exit a failure.
+    static bool relaunching = false;
+    std::atexit([] {
+        if (relaunching) std::_Exit(3);
+    });
+    relaunching = true;
+    EXPECT_EQ(relaunchElevated(missing), 0);
+    relaunching = false;
+    const auto errors = log.at(el::Level::Error);
+    ASSERT_EQ(errors.size(), 1u) << testing::PrintToString(log.messages());
+    EXPECT_EQ(errors[0], "[runAdmin]\texecutable not found\tC:\\windows\\vorla-no-such-host.exe");
 }
 
 TEST(Permissions, KnowsOnlyRunAdminByItsExactName) {
