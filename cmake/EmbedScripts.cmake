@@ -5,13 +5,18 @@
 # remaining lines are joined with single spaces. One line is what a VBScript
 # string literal and a command-line argument can carry. The build stops when a
 # script holds a character that one of those outer layers could misread: a
-# double quote, a backslash, or anything outside printable ASCII.
+# double quote, a backslash, or anything outside printable ASCII; and when a line
+# holds a trailing "//" comment, which on the one joined line would comment out
+# all the code after it.
 # The VBScript prelude keeps its lines (CR LF).
 
 function(vorla_js_constant name file out)
   file(READ "${file}" text)
   string(REGEX REPLACE "\r" "" text "\n${text}")
   string(REGEX REPLACE "\n[ \t]*//[^\n]*" "" text "${text}")
+  if(text MATCHES "//")
+    message(FATAL_ERROR "${file}: a \"//\" after code would comment out the rest of the one-line script; put comments on lines of their own")
+  endif()
   string(REGEX REPLACE "[ \t]*\n[ \t\n]*" " " text "${text}")
   string(STRIP "${text}" text)
   if(text MATCHES "[\"\\\\]" OR text MATCHES "[^ -~]")

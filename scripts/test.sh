@@ -6,3 +6,5 @@ scripts/setup.sh
 cmake --preset windows
 cmake --build --preset windows
 ctest --preset windows
+# The parsers of outside input, natively under libFuzzer: the seed corpus, then a minute each.
+fuzz/run.sh 60

@@ -47,7 +47,8 @@ void ResultStr::serialize(Tovik::RapidJsonHelper::JsonWriter &writer) const {
 std::vector<FontJSONObj> parseFontList(const std::string &json) {
     std::vector<FontJSONObj> fonts;
     rapidjson::Document document;
-    document.Parse(json.data(), json.size());
+    // Iterative: a deeply nested list costs heap, not stack, and is refused like any other.
+    document.Parse<rapidjson::kParseIterativeFlag>(json.data(), json.size());
     if (document.HasParseError() || !document.IsArray()) return fonts;
     for (const auto &element : document.GetArray()) {
         if (!element.IsObject()) continue;

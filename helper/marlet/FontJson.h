@@ -38,7 +38,8 @@ public:
 };
 
 // Parses a JSON array of font objects. Any other root, or text that is not valid
-// JSON, gives an empty list. Elements that are not objects are skipped.
+// JSON, gives an empty list. Elements that are not objects are skipped. Nesting depth
+// is bounded only by memory: the parser does not recurse.
 std::vector<FontJSONObj> parseFontList(const std::string &json);
 
 // Compact JSON array of the results, in order.

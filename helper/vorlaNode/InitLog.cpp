@@ -15,11 +15,8 @@ namespace {
 // True when the UTF-8 text survives a round trip through the ANSI code page, i.e. the
 // logging library's narrow file functions will reach the same file.
 bool fitsAnsiCodePage(const std::string& utf8) {
-    const std::wstring wide = vorla::utf8ToWide(utf8);
-    if (wide.empty()) return true;
-    BOOL lossy = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
-    return size > 0 && !lossy;
+    std::string ansi;
+    return vorla::wideToAnsi(vorla::utf8ToWide(utf8), ansi);
 }
 
 std::string todayStamp() {
@@ -41,12 +38,8 @@ std::string shortAnsiName(const std::wstring& path) {
     }
     if (size == 0 || size > shortPath.size()) return {};
     shortPath.resize(size);
-    const std::string utf8 = vorla::wideToUtf8(shortPath);
-    if (!fitsAnsiCodePage(utf8)) return {};
-    const int ansiSize = WideCharToMultiByte(CP_ACP, 0, shortPath.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<size_t>(ansiSize), '\0');
-    WideCharToMultiByte(CP_ACP, 0, shortPath.c_str(), -1, ansi.data(), ansiSize, nullptr, nullptr);
-    ansi.resize(static_cast<size_t>(ansiSize - 1));
+    std::string ansi;
+    if (!vorla::wideToAnsi(shortPath, ansi)) return {};
     return ansi;
 }
 

@@ -1,22 +1,14 @@
 #include "permissions/WindowsPlatformPermissions.h"
 
-#include <cstring>
-
+#include "common/Text.h"
 #include "permissions/AdminPermission.h"
-
-namespace {
-
-// Empty, or only blanks, tabs, carriage returns and line feeds.
-bool isBlankName(const char* name) { return name[std::strspn(name, " \t\r\n")] == '\0'; }
-
-}  // namespace
 
 WindowsPlatformPermissions::WindowsPlatformPermissions() {
     permissions["runAdmin"] = std::make_shared<AdminPermission>();
 }
 
 Permissions* WindowsPlatformPermissions::find(const char* name) const {
-    if (name == nullptr || isBlankName(name)) {
+    if (name == nullptr || vorla::isBlank(name)) {
         return nullptr;
     }
     auto it = permissions.find(name);

@@ -65,9 +65,9 @@ TEST(AutomationText, Utf8ToBstrAndBack) {
     EXPECT_EQ(automation::bstrToUtf8(nullptr), "");
     vorla::UniqueBstr empty(SysAllocString(L""));
     EXPECT_EQ(automation::bstrToUtf8(empty.get()), "");
-    // A sequence cut short by the end of the text ends the decoding.
-    vorla::UniqueBstr cut(automation::utf8ToBstr("ab\xE5\xAE"));
-    EXPECT_EQ(unitsOf(cut.get()), (std::vector<unsigned>{'a', 'b'}));
+    // Bytes that are not UTF-8 each become U+FFFD; nothing after them is lost.
+    vorla::UniqueBstr cut(automation::utf8ToBstr("ab\xE5\xAE" "c\xFF"));
+    EXPECT_EQ(unitsOf(cut.get()), (std::vector<unsigned>{'a', 'b', 0xFFFD, 0xFFFD, 'c', 0xFFFD}));
 }
 
 TEST(AutomationCalls, NullTargetFailsBeforeAnyNameIsResolved) {

@@ -1,4 +1,4 @@
-// Installation core helpers: text and paths, code pages, the registry layer, font
+// Installation core helpers: text and paths, the registry layer, font
 // registry entries and the file and font-resource operations, on the real Wine
 // registry and file system of the test prefix.
 #include "interactive/win/FontUtil.h"
@@ -14,28 +14,27 @@ using namespace corefix;
 
 TEST(TextHelpers, FollowTheirRules) {
     struct Case {
-        std::string in, lower, fileName, extension;
+        std::string in, lower, fileName;
         bool blank;
     };
     const std::vector<Case> cases = {
-        {"", "", "", "", true},
-        {" \t\r\n", " \t\r\n", " \t\r\n", "", true},
-        {"\v", "\v", "\v", "", false},
-        {"\f ", "\f ", "\f ", "", false},
-        {"C:\\A\\B.TTF", "c:\\a\\b.ttf", "B.TTF", "TTF", false},
-        {"C:/a/b.ttf", "c:/a/b.ttf", "b.ttf", "ttf", false},
-        {"a.b.TTF", "a.b.ttf", "a.b.TTF", "TTF", false},
-        {"abc.", "abc.", "abc.", "", false},
-        {"abc", "abc", "abc", "", false},
-        {".ttf", ".ttf", ".ttf", "ttf", false},
-        {"\\b.ttf", "\\b.ttf", "\\b.ttf", "ttf", false},  // a leading separator alone does not count
-        {"x\\", "x\\", "", "", false},
-        {"Ä字\\Ü.TTF", "Ä字\\Ü.ttf", "Ü.TTF", "TTF", false},  // only ASCII letters change
+        {"", "", "", true},
+        {" \t\r\n", " \t\r\n", " \t\r\n", true},
+        {"\v", "\v", "\v", false},
+        {"\f ", "\f ", "\f ", false},
+        {"C:\\A\\B.TTF", "c:\\a\\b.ttf", "B.TTF", false},
+        {"C:/a/b.ttf", "c:/a/b.ttf", "b.ttf", false},
+        {"a.b.TTF", "a.b.ttf", "a.b.TTF", false},
+        {"abc.", "abc.", "abc.", false},
+        {"abc", "abc", "abc", false},
+        {".ttf", ".ttf", ".ttf", false},
+        {"\\b.ttf", "\\b.ttf", "\\b.ttf", false},  // a leading separator alone does not count
+        {"x\\", "x\\", "", false},
+        {"Ä字\\Ü.TTF", "Ä字\\Ü.ttf", "Ü.TTF", false},  // only ASCII letters change
     };
     for (const Case &c : cases) {
         EXPECT_EQ(toLower(c.in), c.lower) << c.in;
         EXPECT_EQ(fileNameOf(c.in), c.fileName) << c.in;
-        EXPECT_EQ(extensionOf(c.in), c.extension) << c.in;
         EXPECT_EQ(isBlank(c.in), c.blank) << c.in;
     }
 }
@@ -47,17 +46,6 @@ TEST(TextHelpers, WeaklyCanonicalTextNormalisesPaths) {
         {"c:\\WINDOWS\\FONTS\\字.ttf", "c:\\windows\\fonts\\字.ttf"},
     };
     for (const auto &c : cases) EXPECT_EQ(toLower(weaklyCanonicalText(c.first)), c.second) << c.first;
-}
-
-TEST(CodePages, ConvertThroughTheAnsiCodePage) {
-    ASSERT_EQ(GetACP(), 1252u) << "the default test locale maps to the Western code page";
-    EXPECT_EQ(utf8ToAnsi("Plain ASCII 123"), "Plain ASCII 123");
-    EXPECT_EQ(utf8ToAnsi("Café"), "Caf\xE9");
-    EXPECT_EQ(ansiToUtf8("Caf\xE9"), "Café");
-    EXPECT_EQ(ansiToUtf8(utf8ToAnsi("Grüße €")), "Grüße €");
-    EXPECT_EQ(utf8ToAnsi("宋体"), "??");  // not representable: the replacement character
-    EXPECT_EQ(utf8ToAnsi(std::string("ab\0cd", 5)), "ab");
-    EXPECT_EQ(utf8ToAnsi(nullptr), "");
 }
 
 TEST(RegistryLayer, ReadsOnlyStringValues) {

@@ -49,6 +49,10 @@ TEST(MarletJson, FontListParsing) {
         {"truncated array", R"([{"family":"A"})", {}},
         {"trailing text", R"([{"family":"A"}] x)", {}},
         {"empty text", "", {}},
+        {"200,000 nested arrays", std::string(200000, '[') + std::string(200000, ']'), {}},
+        {"200,000 nested arrays, not closed", std::string(200000, '['), {}},
+        {"nested objects inside a font", "[{\"extra\":" + std::string(100000, '[') + std::string(100000, ']') + ",\"family\":\"deep\"}]",
+         {{"deep", "", "", ""}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);

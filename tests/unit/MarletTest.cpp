@@ -464,6 +464,15 @@ TEST(MarletResults, WhereTheResultListGoes) {
     }
 }
 
+// A list nested deeper than any stack would hold is an unreadable list like any other.
+TEST(MarletResults, DeeplyNestedListGivesAnEmptyResultFile) {
+    TempDir work("marlet-deep");
+    const auto run = runMarlet({"-i", std::string(20000, '['), "-o", testsupport::textOf(work / "r.json")}, work.path());
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(testsupport::readFile(work / "r.json"), "[]\r\n");
+}
+
 // ---------------------------------------------------------------------------------------
 // Round trips with the library, and text outside the ANSI code page.
 

@@ -1,5 +1,7 @@
 // Name reader of the installation core, on generated sfnt fixtures and real fonts.
+#include "common/Status.h"
 #include "interactive/win/FontUtil.h"
+#include "support/CoreFixtures.h"
 #include "support/SfntBuilder.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +16,36 @@ namespace {
 std::string familyNameOf(const std::string &bytes, const std::string &code = "cn") {
     std::istringstream in(bytes);
     return readFontFamilyName(in, code);
+}
+
+// Naming table of a hostile file: count records of the names the reader uses, each
+// claiming 65,535 bytes at a storage offset inside the records, so that strings overlap
+// each other and the records.
+std::string hostileNameTable(std::uint32_t count, std::uint32_t storage = 6) {
+    std::string table;
+    put16(table, 0);
+    put16(table, count);
+    put16(table, storage);
+    const std::uint16_t ids[] = {kFamily, kFullName, kPostScript};
+    const std::uint16_t languages[] = {kWinEnglish, kWinChineseSimplified, kWinJapanese};
+    for (std::uint32_t i = 0; i < count; ++i) {
+        put16(table, 3);
+        put16(table, 1);
+        put16(table, languages[i / 3 % 3]);
+        put16(table, ids[i % 3]);
+        put16(table, 0xFFFF);
+        put16(table, (i * 2) & 0xFFFF);
+    }
+    return table;
+}
+
+// A table whose strings are all well placed (after the records) but overlap in one
+// 65,535-byte storage: every record is valid, so only the cap on kept names bounds the work.
+std::string overlappingNameTable(std::uint32_t count) {
+    std::string table = hostileNameTable(count, 6 + 12 * count);
+    for (std::uint32_t i = 0; i < count; ++i) table.replace(6 + 12 * i + 8, 4, std::string("\x80\x00\x00\x00", 4));
+    std::u16string storage(0x8000, u'A');
+    return table + utf16be(storage);
 }
 
 struct NameCase {
@@ -108,6 +140,79 @@ TEST(NameTable, DecodesUtf16IntoWellFormedUtf8) {
     EXPECT_EQ(familyNameOf(namesOnly({odd})), "Kappa");
 }
 
+// A file declaring tens of thousands of overlapping 64 KiB strings costs the reader no
+// more than its size: strings that overlap the records are refused, and of valid ones
+// only the first of each name the language preference uses is decoded.
+TEST(NameTable, HostileTablesCostNoMoreThanTheirSize) {
+    struct Case {
+        const char *what;
+        std::string table;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"20,000 records, strings over the records", hostileNameTable(20000), ""},
+        {"65,535 records, strings over the records", hostileNameTable(65535), ""},
+        {"5,000 valid records over one storage", overlappingNameTable(5000), std::string(0x4000, 'A')},
+    };
+    for (const Case &c : cases) {
+        const std::string bytes = font({{"name", c.table}});
+        std::istringstream in(bytes);
+        const std::vector<FontName> names = readNameRecords(in, readTableDirectory(in));
+        EXPECT_LE(names.size(), kMaxKeptNames) << c.what;  // every kept name was decoded once
+        size_t decoded = 0;
+        for (const FontName &n : names) decoded += n.text.size();
+        EXPECT_LE(decoded, kMaxKeptNames * 0x8000 * 3) << c.what;
+        EXPECT_EQ(familyNameOf(bytes, "en"), c.expected) << c.what;
+    }
+}
+
+TEST(NameTable, WindowsNamesEndAtTheirFirstNul) {
+    const std::vector<NameCase> cases = {
+        {"full name", {windowsUnits(kFullName, kWinEnglish, std::u16string(u"X\0Evil", 6))}, "X"},
+        {"NUL first", {windowsUnits(kFullName, kWinEnglish, std::u16string(u"\0Evil", 5))}, ""},
+        {"Macintosh, as before", {macName(kFullName, kMacEnglish, std::string("Mac\0Evil", 8))}, "Mac"},
+    };
+    for (const NameCase &c : cases) EXPECT_EQ(familyNameOf(namesOnly(c.records)), c.expected) << c.what;
+}
+
+// The same two faults through the whole install path, on the platform: hostile names
+// install under the caller's family; "X\0Evil" gets the suffix after "X".
+TEST(NameTable, HostileNamesInstallUnderSafeEntryNames) {
+    const std::string folder = corefix::scratchFolder("install-hostile-names");
+    auto withNameTable = [](const std::string &table) {
+        std::vector<Table> tables = tablesOf(corefix::dejaVuWithNames({}));
+        for (Table &t : tables) {
+            if (t.tag == "name") t.data = table;
+        }
+        return font(tables);
+    };
+    struct Case {
+        const char *what;
+        std::string bytes;
+        std::string caller, valueName, wrongName;
+    };
+    const std::vector<Case> cases = {
+        {"20,000 hostile records", withNameTable(hostileNameTable(20000)), "VorlaHostile A", "VorlaHostile A (TrueType)", ""},
+        {"65,535 hostile records", withNameTable(hostileNameTable(65535)), "VorlaHostile B", "VorlaHostile B (TrueType)", ""},
+        {"embedded NUL", corefix::dejaVuWithNames({windowsUnits(kFullName, kWinEnglish, std::u16string(u"VorlaNul\0Evil", 13))}),
+         "ignored", "VorlaNul (TrueType)", "VorlaNul"},
+    };
+    for (const Case &c : cases) {
+        const std::string source = folder + "\\" + c.caller + ".ttf";
+        corefix::writeFile(source, c.bytes);
+        EXPECT_EQ(installFontEntry(c.caller, source), Status::kDone) << c.what;
+        const corefix::RawValue value = corefix::readRawFontValue(HKEY_CURRENT_USER, c.valueName);
+        EXPECT_TRUE(value.exists) << c.what;
+        if (!c.wrongName.empty()) EXPECT_FALSE(corefix::readRawFontValue(HKEY_CURRENT_USER, c.wrongName).exists) << c.what;
+        if (value.exists) {
+            removeFontResource(value.text);
+            std::error_code ec;
+            std::filesystem::remove(vorla::utf8ToWide(value.text), ec);
+        }
+        corefix::deleteRawFontValue(HKEY_CURRENT_USER, c.valueName);
+    }
+}
+
 TEST(NameTable, NonFontsAndDamagedTablesYieldFewerNamesSafely) {
     const std::string good = namesOnly(
         {windowsName(kFamily, kWinEnglish, "Lambda"), windowsName(kFullName, kWinEnglish, "Lambda Full")});
@@ -138,7 +243,8 @@ TEST(NameTable, NonFontsAndDamagedTablesYieldFewerNamesSafely) {
         {"well formed", good, "Lambda Full"},
         {"table count beyond the file", patched16(4, 0xFFFF), "Lambda Full"},
         {"name table offset beyond the file", patched32(12 + 8, 0xFFFFFFF0), ""},
-        {"name record count beyond the file", patched16(nameOffset + 2, 0xFFFF), "Lambda Full"},
+        // Records that run past the table would overlap the strings: no usable names.
+        {"name record count beyond the table", patched16(nameOffset + 2, 0xFFFF), ""},
         {"string storage beyond the file", patched16(nameOffset + 4, 0xFFFF), ""},
         {"string length beyond the file", patched16(nameOffset + 6 + 12 + 8, 0xFFFF), "Lambda"},
         {"cut in the middle of the second string", good.substr(0, good.size() - 4), "Lambda"},

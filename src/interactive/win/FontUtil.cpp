@@ -1,4 +1,4 @@
-// Font installation core: code pages, text and path helpers, files and font resources.
+// Font installation core: text and path helpers, files and font resources.
 #include "FontUtil.h"
 
 #include "common/Text.h"
@@ -10,32 +10,6 @@ using vorla::wideToUtf8;
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// MultiByteToWideChar then WideCharToMultiByte, sizes asked first; no flags, no default char.
-std::string convertCodePage(const char *text, UINT from, UINT to) {
-    if (text == nullptr) return {};
-    int units = MultiByteToWideChar(from, 0, text, -1, nullptr, 0);
-    if (units <= 0) return {};
-    std::wstring wide(static_cast<size_t>(units) + 1, L'\0');
-    MultiByteToWideChar(from, 0, text, -1, wide.data(), units);
-    int bytes = WideCharToMultiByte(to, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return {};
-    std::string out(static_cast<size_t>(bytes) + 1, '\0');
-    WideCharToMultiByte(to, 0, wide.c_str(), -1, out.data(), bytes, nullptr, nullptr);
-    out.resize(out.find('\0'));
-    return out;
-}
-
-}  // namespace
-
-std::string utf8ToAnsi(const char *text) { return convertCodePage(text, CP_UTF8, CP_ACP); }
-std::string ansiToUtf8(const char *text) { return convertCodePage(text, CP_ACP, CP_UTF8); }
-
-std::string codePageToUtf8(unsigned codePage, const std::string &bytes) {
-    return convertCodePage(bytes.c_str(), codePage, CP_UTF8);
-}
-
 // ---------------------------------------------------------------------------
 std::string toLower(std::string text) {
     for (char &c : text) {
@@ -44,25 +18,12 @@ std::string toLower(std::string text) {
     return text;
 }
 
-bool isBlank(const std::string &text) {
-    for (char c : text) {
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return false;
-    }
-    return true;
-}
-
 std::string fileNameOf(const std::string &text) {
     // A separator in the very first position does not count.
     for (size_t i = text.size(); i-- > 1;) {
         if (text[i] == '\\' || text[i] == '/') return text.substr(i + 1);
     }
     return text;
-}
-
-std::string extensionOf(const std::string &text) {
-    size_t dot = text.rfind('.');
-    if (dot == std::string::npos || dot + 1 == text.size()) return {};
-    return text.substr(dot + 1);
 }
 
 fs::path toWidePath(const std::string &text) { return fs::path(utf8ToWide(text)); }

@@ -1,13 +1,16 @@
 // Font installation core, shared by VorlaNode.dll and Marlet.exe.
 //
 // Every text here is UTF-8. Platform calls get UTF-16 (the "W" functions), so
-// no character is lost to the system ANSI code page; utf8ToAnsi/ansiToUtf8 stay
-// for the few places that really deal in ANSI text (window titles, old Mac names).
+// no character is lost to the system ANSI code page. The conversions themselves
+// live in common/Text.h.
 // The core holds no state: every call opens and closes what it uses. Locking is
 // the business of the caller (WindowsInterActive in the DLL).
 #pragma once
 
 #include <windows.h>
+
+#include "common/Text.h"
+#include "interactive/win/NameTable.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -16,16 +19,6 @@
 #include <string>
 #include <system_error>
 #include <vector>
-
-// ---------------------------------------------------------------------------
-// Code-page conversions (system ANSI code page <-> UTF-8, by way of UTF-16).
-// An embedded NUL ends the input; text that cannot be converted gives "".
-std::string utf8ToAnsi(const char *text);
-std::string ansiToUtf8(const char *text);
-inline std::string utf8ToAnsi(const std::string &text) { return utf8ToAnsi(text.c_str()); }
-inline std::string ansiToUtf8(const std::string &text) { return ansiToUtf8(text.c_str()); }
-// Bytes in the given code page -> UTF-8 (used by the name reader).
-std::string codePageToUtf8(unsigned codePage, const std::string &bytes);
 
 // ---------------------------------------------------------------------------
 // Registry layer.
@@ -83,9 +76,8 @@ private:
 // ---------------------------------------------------------------------------
 // Text and path helpers.
 std::string toLower(std::string text);             // ASCII A-Z only
-bool isBlank(const std::string &text);             // empty or only space, \t, \n, \r
+using vorla::isBlank;                              // empty or only space, \t, \n, \r
 std::string fileNameOf(const std::string &text);   // after the last '\' or '/'
-std::string extensionOf(const std::string &text);  // after the last '.'
 std::filesystem::path toWidePath(const std::string &text);
 // Throws std::filesystem::filesystem_error when normalisation fails.
 std::string weaklyCanonicalText(const std::string &text);
@@ -124,33 +116,6 @@ std::string getFontRegStringValueByName(HKEY root, const std::string &valueName)
 bool deleteFontRegValue(HKEY root, const std::string &valueName);
 std::string localFontsFolder();  // %LOCALAPPDATA%\Microsoft\Windows\Fonts\ (ends with a backslash)
 bool isSystemFontPath(const std::string &path);
-
-// ---------------------------------------------------------------------------
-// Font name table reader.
-struct SfntTableRecord {
-    char tag[4] = {0, 0, 0, 0};
-    std::uint32_t checkSum = 0;
-    std::uint32_t offset = 0;
-    std::uint32_t length = 0;
-};
-
-struct FontName {
-    int nameId = 0;
-    int platformId = 0;
-    int encodingId = 0;
-    int languageId = 0;
-    std::string text;  // UTF-8
-};
-
-// Table directory at the start of the stream; records beyond the end of the file are dropped.
-std::vector<SfntTableRecord> readTableDirectory(std::istream &in);
-std::vector<FontName> readNameRecords(std::istream &in, const std::vector<SfntTableRecord> &directory);
-// Language codes: "cn", "en", "jp" (first two characters compared).
-std::map<int, std::string> namesForLanguage(const std::vector<FontName> &names, const std::string &code);
-// Tries code, then "en", "jp", "cn"; prints "------------------<n>" to stdout for codes other than "en".
-std::map<int, std::string> namesWithFallback(const std::vector<FontName> &names, const std::string &code);
-// Full name, else family, else PostScript name in the chosen language; "" when none.
-std::string readFontFamilyName(std::istream &in, const std::string &code);
 
 // ---------------------------------------------------------------------------
 // Permanent install and uninstall (no lock here; the caller serialises).

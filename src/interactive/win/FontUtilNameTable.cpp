@@ -1,93 +1,43 @@
 // Font installation core: reader of the sfnt naming table ("name").
 //
-// Every offset, count and length is checked against the size of the stream, so a
-// truncated or hostile file yields fewer names or none and never reads past the end.
-#include "FontUtil.h"
+// The directory and the naming table are each read in one piece, cut at the end of the
+// file; every offset, count and length is then checked against what was read, so a
+// truncated or hostile file yields fewer names or none, and never costs more than its size.
+#include "interactive/win/NameTable.h"
 
+#include "common/Text.h"
+
+#include <algorithm>
 #include <iostream>
 
 namespace {
 
-// Bounded big-endian reads on a seekable stream. A read outside [0, size) gives
-// nothing: numbers come out 0 and texts empty, as with a short file.
-class SfntReader {
-public:
-    explicit SfntReader(std::istream &in) : in_(in) {
-        in_.clear();
-        in_.seekg(0, std::ios::end);
-        const std::streamoff end = in_.tellg();
-        size_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
-    }
-
-    std::uint64_t size() const { return size_; }
-    bool contains(std::uint64_t offset, std::uint64_t length) const {
-        return offset <= size_ && length <= size_ - offset;
-    }
-
-    std::string bytes(std::uint64_t offset, std::uint64_t length) {
-        if (!contains(offset, length) || length == 0) return {};
-        std::string out(static_cast<size_t>(length), '\0');
-        in_.clear();
-        in_.seekg(static_cast<std::streamoff>(offset));
-        in_.read(out.data(), static_cast<std::streamsize>(length));
-        out.resize(in_.good() || in_.eof() ? static_cast<size_t>(in_.gcount()) : 0);
-        return out;
-    }
-
-    std::uint32_t number(std::uint64_t offset, int width) {
-        const std::string raw = bytes(offset, static_cast<std::uint64_t>(width));
-        if (raw.size() != static_cast<size_t>(width)) return 0;
-        std::uint32_t value = 0;
-        for (unsigned char c : raw) value = (value << 8) | c;
-        return value;
-    }
-
-private:
-    std::istream &in_;
-    std::uint64_t size_ = 0;
-};
-
-void appendUtf8(std::string &out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+std::uint64_t streamSize(std::istream &in) {
+    in.clear();
+    in.seekg(0, std::ios::end);
+    const std::streamoff end = in.tellg();
+    return end > 0 ? static_cast<std::uint64_t>(end) : 0;
 }
 
-// Big-endian UTF-16; pairs become one code point, lone surrogates U+FFFD, an odd last byte is dropped.
-std::string utf16BeToUtf8(const std::string &raw) {
-    std::string out;
-    const size_t units = raw.size() / 2;
-    auto unitAt = [&](size_t i) {
-        return static_cast<std::uint32_t>((static_cast<unsigned char>(raw[2 * i]) << 8) |
-                                          static_cast<unsigned char>(raw[2 * i + 1]));
-    };
-    for (size_t i = 0; i < units; ++i) {
-        std::uint32_t unit = unitAt(i);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
-            std::uint32_t next = unitAt(i + 1);
-            if (next >= 0xDC00 && next <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
-                ++i;
-                continue;
-            }
-        }
-        if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
-        appendUtf8(out, unit);
-    }
+// Up to length bytes at offset; fewer at the end of the stream.
+std::string readBytes(std::istream &in, std::uint64_t offset, std::uint64_t length) {
+    const std::uint64_t size = streamSize(in);
+    if (offset >= size) return {};
+    length = std::min(length, size - offset);
+    std::string out(static_cast<size_t>(length), '\0');
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(offset));
+    in.read(out.data(), static_cast<std::streamsize>(length));
+    out.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
     return out;
 }
+
+std::uint32_t get16(std::string_view bytes, size_t at) {
+    return (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) << 8) |
+           static_cast<unsigned char>(bytes[at + 1]);
+}
+
+std::uint32_t get32(std::string_view bytes, size_t at) { return (get16(bytes, at) << 16) | get16(bytes, at + 2); }
 
 // Code page of a Macintosh-platform name by its encoding ID.
 unsigned macCodePage(int encodingId) {
@@ -97,15 +47,17 @@ unsigned macCodePage(int encodingId) {
     case 2: return 950;    // Traditional Chinese
     case 3: return 949;    // Korean
     case 25: return 936;   // Simplified Chinese
-    default: return CP_ACP;
+    default: return 0;     // the system ANSI code page
     }
 }
 
-std::string decodeName(int platformId, int encodingId, const std::string &raw) {
-    if (platformId == 1) {
-        return codePageToUtf8(macCodePage(encodingId), raw.substr(0, raw.find('\0')));
+std::string decodeName(int platformId, int encodingId, std::string_view raw) {
+    if (platformId == 1) return vorla::codePageToUtf8(macCodePage(encodingId), raw);
+    if (platformId == 3) {
+        std::string text = vorla::utf16BeToUtf8(raw);
+        text.resize(std::min(text.size(), text.find('\0')));
+        return text;
     }
-    if (platformId == 3) return utf16BeToUtf8(raw);
     return {};
 }
 
@@ -116,60 +68,75 @@ struct LanguageRow {
 };
 constexpr LanguageRow kLanguages[] = {{"cn", 33, 0x0804}, {"en", 0, 0x0409}, {"jp", 11, 0x0411}};
 
-constexpr std::uint64_t kOffsetTableSize = 12;
-constexpr std::uint64_t kTableRecordSize = 16;
-constexpr std::uint64_t kNameRecordSize = 12;
+constexpr size_t kOffsetTableSize = 12;
+constexpr size_t kTableRecordSize = 16;
+constexpr size_t kNameHeaderSize = 6;
+constexpr size_t kNameRecordSize = 12;
+
+// Slot of a name in the language preference, or -1 when no preference uses it.
+int preferenceSlot(int platformId, int languageId, int nameId) {
+    const int idSlot = nameId == 1 ? 0 : nameId == 4 ? 1 : nameId == 6 ? 2 : -1;
+    if (idSlot < 0 || (platformId != 1 && platformId != 3)) return -1;
+    for (int row = 0; row < 3; ++row) {
+        const int language = platformId == 1 ? kLanguages[row].mac : kLanguages[row].windows;
+        if (language == languageId) return ((platformId == 1 ? 0 : 3) + row) * 3 + idSlot;
+    }
+    return -1;
+}
 
 }  // namespace
 
 std::vector<SfntTableRecord> readTableDirectory(std::istream &in) {
-    SfntReader reader(in);
+    const std::string header = readBytes(in, 0, kOffsetTableSize);
+    if (header.size() < kOffsetTableSize) return {};
+    const std::uint32_t numTables = get16(header, 4);
+    const std::string bytes = readBytes(in, kOffsetTableSize, std::uint64_t{numTables} * kTableRecordSize);
     std::vector<SfntTableRecord> directory;
-    const std::uint32_t numTables = reader.number(4, 2);
-    for (std::uint32_t i = 0; i < numTables; ++i) {
-        const std::uint64_t at = kOffsetTableSize + i * kTableRecordSize;
-        if (!reader.contains(at, kTableRecordSize)) break;  // truncated directory
+    for (size_t at = 0; at + kTableRecordSize <= bytes.size(); at += kTableRecordSize) {
         SfntTableRecord record;
-        const std::string tag = reader.bytes(at, 4);
-        std::copy(tag.begin(), tag.end(), record.tag);
-        record.checkSum = reader.number(at + 4, 4);
-        record.offset = reader.number(at + 8, 4);
-        record.length = reader.number(at + 12, 4);
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), 4, record.tag);
+        record.checkSum = get32(bytes, at + 4);
+        record.offset = get32(bytes, at + 8);
+        record.length = get32(bytes, at + 12);
         directory.push_back(record);
     }
     return directory;
 }
 
 std::vector<FontName> readNameRecords(std::istream &in, const std::vector<SfntTableRecord> &directory) {
-    std::vector<FontName> names;
-    const SfntTableRecord *table = nullptr;
     for (const SfntTableRecord &record : directory) {
-        if (std::string(record.tag, 4) == "name") {
-            table = &record;
-            break;
-        }
+        if (std::string_view(record.tag, 4) == "name") return readNameTable(readBytes(in, record.offset, record.length));
     }
-    if (table == nullptr) return names;
+    return {};
+}
 
-    SfntReader reader(in);
-    const std::uint64_t base = table->offset;
-    if (!reader.contains(base, 6)) return names;
-    const std::uint32_t count = reader.number(base + 2, 2);
-    const std::uint64_t storage = base + reader.number(base + 4, 2);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint64_t at = base + 6 + i * kNameRecordSize;
-        if (!reader.contains(at, kNameRecordSize)) break;  // records cut off by the end of the file
-        FontName name;
-        name.platformId = static_cast<int>(reader.number(at, 2));
-        name.encodingId = static_cast<int>(reader.number(at + 2, 2));
-        name.languageId = static_cast<int>(reader.number(at + 4, 2));
-        name.nameId = static_cast<int>(reader.number(at + 6, 2));
-        const std::uint32_t length = reader.number(at + 8, 2);
-        const std::uint32_t offset = reader.number(at + 10, 2);
-        // A string that does not lie wholly inside the file drops its record: a damaged
+std::vector<FontName> readNameTable(std::string_view table) {
+    std::vector<FontName> names;
+    if (table.size() < kNameHeaderSize) return names;
+    const size_t count = get16(table, 2);
+    const size_t storage = get16(table, 4);
+    // Strings live after the records; records that run past the table overlap the strings.
+    const size_t recordsEnd = kNameHeaderSize + count * kNameRecordSize;
+    if (recordsEnd > table.size() || storage < recordsEnd) return names;
+    bool taken[kMaxKeptNames] = {};
+    for (size_t at = kNameHeaderSize; at < recordsEnd; at += kNameRecordSize) {
+        const int platformId = static_cast<int>(get16(table, at));
+        const int languageId = static_cast<int>(get16(table, at + 4));
+        const int nameId = static_cast<int>(get16(table, at + 6));
+        const int slot = preferenceSlot(platformId, languageId, nameId);
+        if (slot < 0 || taken[slot]) continue;
+        const size_t length = get16(table, at + 8);
+        const size_t offset = storage + get16(table, at + 10);
+        // A string that does not lie wholly inside the table drops its record: a damaged
         // full name must not hide an intact family name.
-        if (!reader.contains(storage + offset, length)) continue;
-        name.text = decodeName(name.platformId, name.encodingId, reader.bytes(storage + offset, length));
+        if (offset > table.size() || length > table.size() - offset) continue;
+        taken[slot] = true;
+        FontName name;
+        name.platformId = platformId;
+        name.encodingId = static_cast<int>(get16(table, at + 2));
+        name.languageId = languageId;
+        name.nameId = nameId;
+        name.text = decodeName(platformId, name.encodingId, table.substr(offset, length));
         names.push_back(std::move(name));
     }
     return names;

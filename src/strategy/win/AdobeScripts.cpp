@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "AdobeScriptTexts.h"
+#include "common/Text.h"
 
 namespace AdobeScripts {
 namespace {
@@ -26,33 +27,6 @@ void appendUnit(std::string& out, unsigned unit) {
     out += buffer;
 }
 
-// Decodes one UTF-8 sequence at `i`; advances `i`. Malformed input gives U+FFFD
-// and consumes one byte.
-char32_t nextCodePoint(const std::string& text, std::size_t& i) {
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    unsigned char lead = byte(i);
-    int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || i + length > text.size()) {
-        ++i;
-        return 0xFFFD;
-    }
-    char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
-    for (int k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            ++i;
-            return 0xFFFD;
-        }
-        c = (c << 6) | (byte(i + k) & 0x3F);
-    }
-    static const char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < kMinimum[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        ++i;
-        return 0xFFFD;
-    }
-    i += length;
-    return c;
-}
-
 std::string call(const std::string& body, const std::string& separator, const std::string& arguments,
                  const std::string& end) {
     return body + separator + functionNameOf(body) + "(" + arguments + ")" + end;
@@ -64,16 +38,11 @@ std::string literal(const std::string& text) { return "'" + escapeForScript(text
 
 std::string escapeForScript(const std::string& utf8) {
     std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        char32_t c = nextCodePoint(utf8, i);
-        if (isSafe(c)) {
-            out += static_cast<char>(c);
-        } else if (c < 0x10000) {
-            appendUnit(out, static_cast<unsigned>(c));
+    for (char16_t unit : vorla::utf8ToUtf16(utf8)) {
+        if (isSafe(unit)) {
+            out += static_cast<char>(unit);
         } else {
-            c -= 0x10000;
-            appendUnit(out, 0xD800 + static_cast<unsigned>(c >> 10));
-            appendUnit(out, 0xDC00 + static_cast<unsigned>(c & 0x3FF));
+            appendUnit(out, unit);
         }
     }
     return out;

@@ -1,6 +1,7 @@
 #include "strategy/win/Automation.h"
 
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "common/Text.h"
@@ -125,73 +126,13 @@ void doJavaScript(IDispatch *application, const std::string &script) {
 
 BSTR utf8ToBstr(const std::string &text) {
     if (text.empty()) return nullptr;
-    std::vector<OLECHAR> units;
-    units.reserve(text.size());
-    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
-    const size_t size = text.size();
-    size_t i = 0;
-    // Continuation bytes are taken as they come; a sequence cut short by the end
-    // of the text, or a lead byte that cannot start one, ends the decoding.
-    while (i < size) {
-        const unsigned char lead = bytes[i];
-        size_t length;
-        unsigned long codePoint;
-        if (lead <= 0x7F) {
-            length = 1;
-            codePoint = lead;
-        } else if (lead <= 0xDF) {
-            length = 2;
-            codePoint = lead & 0x1Fu;
-        } else if (lead <= 0xEF) {
-            length = 3;
-            codePoint = lead & 0x0Fu;
-        } else if (lead <= 0xF4) {
-            length = 4;
-            codePoint = lead & 0x07u;
-        } else {
-            break;
-        }
-        if (i + length > size) break;
-        for (size_t k = 1; k < length; ++k) codePoint = (codePoint << 6) | (bytes[i + k] & 0x3Fu);
-        if (codePoint > 0x10FFFF) break;
-        if (codePoint >= 0x10000) {
-            codePoint -= 0x10000;
-            units.push_back(static_cast<OLECHAR>(0xD800 + (codePoint >> 10)));
-            units.push_back(static_cast<OLECHAR>(0xDC00 + (codePoint & 0x3FF)));
-        } else {
-            units.push_back(static_cast<OLECHAR>(codePoint));
-        }
-        i += length;
-    }
-    return SysAllocStringLen(units.data(), static_cast<UINT>(units.size()));
+    const std::wstring wide = vorla::utf8ToWide(text);  // refuses 2 GiB or more, so the length fits
+    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
 }
 
 std::string bstrToUtf8(BSTR text) {
-    const UINT length = text == nullptr ? 0 : SysStringLen(text);
-    std::string out;
-    out.reserve(3 * static_cast<size_t>(length) + 4);
-    for (UINT i = 0; i < length; ++i) {
-        unsigned long unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            // A surrogate pair is one character: four bytes.
-            const unsigned long codePoint = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            out += static_cast<char>(0xF0 | (codePoint >> 18));
-            out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (codePoint & 0x3F));
-            ++i;
-        } else if (unit < 0x80) {
-            out += static_cast<char>(unit);
-        } else if (unit < 0x800) {
-            out += static_cast<char>(0xC0 | (unit >> 6));
-            out += static_cast<char>(0x80 | (unit & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (unit >> 12));
-            out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (unit & 0x3F));
-        }
-    }
-    return out;
+    if (text == nullptr) return {};
+    return vorla::wideToUtf8(std::wstring_view(text, SysStringLen(text)));
 }
 
 }  // namespace automation

@@ -38,7 +38,7 @@ void doJavaScript(IDispatch *application, const std::string &script);
 
 // UTF-8 <-> automation string. An empty text gives a null BSTR; a null or
 // empty BSTR gives an empty text. Characters outside the basic plane travel
-// as surrogate pairs.
+// as surrogate pairs; invalid UTF-8 becomes U+FFFD (common/Text.h).
 BSTR utf8ToBstr(const std::string &text);
 std::string bstrToUtf8(BSTR text);
 
