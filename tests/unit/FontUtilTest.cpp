@@ -256,19 +256,23 @@ TEST(FontEntries, LookupAgreesWithTheFullCanonicalComparison) {
         {HKEY_CURRENT_USER, folder + "\\a\\..\\.\\VorlaTableFont.ttf", font, true},  // . and ..
         {HKEY_CURRENT_USER, font, folder + "\\a\\b\\..\\..\\VorlaTableFont.ttf", true},
         {HKEY_CURRENT_USER, slashes(font), font, true},                              // forward slashes
-        {HKEY_CURRENT_USER, "VorlaTableFont.ttf", font, true},        // relative to the working folder
-        {HKEY_CURRENT_USER, "C:VorlaTableFont.ttf", font, true},      // relative to the drive's folder
-        {HKEY_CURRENT_USER, ".\\x\\..\\VorlaTableFont.ttf", font, true},
-        {HKEY_CURRENT_USER, font + ".", font, true},                  // trailing dot
-        {HKEY_CURRENT_USER, font + " ", font, true},                  // trailing space
-        {HKEY_CURRENT_USER, font, font + ". .", true},
+        // A relative path stays relative (not resolved against the working folder); trailing
+        // dots and spaces stay in the canonical form.
+        {HKEY_CURRENT_USER, "VorlaTableFont.ttf", font, false},
+        {HKEY_CURRENT_USER, "C:VorlaTableFont.ttf", font, false},
+        {HKEY_CURRENT_USER, ".\\x\\..\\VorlaTableFont.ttf", font, false},
+        {HKEY_CURRENT_USER, font + ".", font, false},
+        {HKEY_CURRENT_USER, font + " ", font, false},
+        {HKEY_CURRENT_USER, font, font + ". .", false},
         {HKEY_CURRENT_USER, toUpper(missing), missing, true},         // a missing file
         {HKEY_CURRENT_USER, folder + "\\nowhere\\..\\VorlaTableMissing.ttf", missing, true},
         {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf\\..\\VorlaTableFont.ttf", font, true},
         {HKEY_CURRENT_USER, folder + "\\other.ttf", font, false},
         {HKEY_CURRENT_USER, folder + "\\sub\\VorlaTableFont.ttf", font, false},       // same name elsewhere
-        {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf\\.", font, false},
-        {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf\\", font, false},
+        // Last elements that canonicalisation replaces: compared in full, and found.
+        {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf\\.", font, true},
+        {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf\\", font, true},
+        {HKEY_CURRENT_USER, font, folder + "\\VorlaTableFont.ttf\\", true},
         {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf::$DATA", font, false},      // a stream name
         {HKEY_CURRENT_USER, shortName, font, false},                  // an 8.3 name is not expanded
         {HKEY_CURRENT_USER, font, shortName, false},
