@@ -229,13 +229,26 @@ void noteWrite(HKEY root, const winreg::KeyHandle &key, const std::string &value
     KeySnapshot &snapshot = found->second;
     auto entry = std::find_if(snapshot.entries.begin(), snapshot.entries.end(),
                               [&](const CachedEntry &e) { return e.name == valueName; });
-    if (entry == snapshot.entries.end()) {
-        // A new value (its place in the listing is the platform's business) or a name
-        // spelled in another case: read the key again next time.
-        snapshot.valid = false;
+    if (entry == snapshot.entries.end() && data != nullptr) {
+        // A new value goes last, where Windows lists it (Wine lists values sorted by name:
+        // the order differs only between two values naming the same file). A value name
+        // spelled in another case than the listed one would be a second entry here: the
+        // key is read again next time instead.
+        const bool sameNameOtherCase =
+            std::any_of(snapshot.entries.begin(), snapshot.entries.end(),
+                        [&](const CachedEntry &e) { return toLower(e.name) == toLower(valueName); });
+        if (sameNameOtherCase) {
+            snapshot.valid = false;
+            return;
+        }
+        std::string lowered = toLower(*data);
+        std::string lastKey = lastElementKey(lowered);
+        std::string fileName = fileNameOf(lowered);
+        snapshot.entries.push_back({valueName, std::move(lowered), std::move(lastKey), std::move(fileName)});
+    } else if (entry == snapshot.entries.end()) {
+        snapshot.valid = false;  // a deleted name spelled in another case than the listed one
         return;
-    }
-    if (data == nullptr) {
+    } else if (data == nullptr) {
         snapshot.entries.erase(entry);
     } else {
         entry->data = toLower(*data);
