@@ -256,8 +256,8 @@ TEST(FontEntries, LookupAgreesWithTheFullCanonicalComparison) {
         {HKEY_CURRENT_USER, folder + "\\a\\..\\.\\VorlaTableFont.ttf", font, true},  // . and ..
         {HKEY_CURRENT_USER, font, folder + "\\a\\b\\..\\..\\VorlaTableFont.ttf", true},
         {HKEY_CURRENT_USER, slashes(font), font, true},                              // forward slashes
-        // A relative path stays relative (not resolved against the working folder); trailing
-        // dots and spaces stay in the canonical form.
+        // Not found by the full comparison either: a relative path (the working folder joins it
+        // in its own letter case, the lower-cased path does not equal that), trailing dots and spaces.
         {HKEY_CURRENT_USER, "VorlaTableFont.ttf", font, false},
         {HKEY_CURRENT_USER, "C:VorlaTableFont.ttf", font, false},
         {HKEY_CURRENT_USER, ".\\x\\..\\VorlaTableFont.ttf", font, false},

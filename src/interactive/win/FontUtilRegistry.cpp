@@ -318,14 +318,15 @@ std::string getFontRegStringValueByPath(HKEY root, const std::string &path) {
 
         // A value matches when its data, made canonical, equals the path made canonical
         // (or, for all-users fonts, when its file name equals the path's). Canonical forms
-        // are costly (the platform normalises each text and looks at the disk), so only
-        // values whose last path element equals the path's are made canonical: making a
-        // path canonical here is lexical (GetFullPathNameW, "." and "..", separators) and
-        // keeps the last element apart from trailing dots and spaces, which the key drops.
-        // It follows no link and expands no short 8.3 name, so neither can give a match
-        // under another file name; a value whose last element canonicalisation may replace
-        // ("." or "..", a trailing separator, a stream name) has the key "" and is always
-        // made canonical, as is every value when the path itself has such an element.
+        // are costly (each one looks at the disk), so only values whose last path element
+        // equals the path's are made canonical. Making a path canonical here resolves "." and
+        // "..", separators and a relative start, and keeps the last element (the key takes it
+        // without trailing dots and spaces, in case a platform drops them). The filesystem library of this toolchain
+        // follows no link on Windows and expands no short 8.3 name, so neither gives a match
+        // under another file name (with a library that resolved links, a link under another
+        // name would escape this test). A value whose last element canonicalisation may
+        // replace ("." or "..", a trailing separator, a stream name) has the key "" and is
+        // always made canonical, as is every value when the path itself has such an element.
         const auto matches = [&](const std::string &data, const std::string &dataKey, const std::string &fileName) {
             if (wantedKey.empty() || dataKey.empty() || dataKey == wantedKey) {
                 if (target == toWidePath(weaklyCanonicalText(data))) return true;
