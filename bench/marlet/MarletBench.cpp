@@ -1,22 +1,25 @@
-// Batch install and uninstall of N distinct generated fonts in one Marlet run each, against
-// a baseline of the bare platform work per font (copy, registry value, font resource and
-// back). The uninstall is repeated with 500 and 2000 unrelated values in the Fonts key,
-// because its lookup walks every value of the key.
+// Batch install and uninstall of N distinct generated fonts in one Marlet run each, and one
+// uninstallFont call through VorlaNode.dll, with 0, 500 and 2,000 other values in the Fonts
+// key (each naming an existing small file). Every measurement is alternated with its
+// reference, the bare platform work of the same fonts in this process:
+//   install:   CopyFileW, RegSetValueExW, AddFontResourceW, one WM_FONTCHANGE post per font;
+//   uninstall: RemoveFontResourceW, RegDeleteValueW, DeleteFileW, one WM_FONTCHANGE post per font.
 //
-//   marlet_bench.exe <Marlet.exe> [fonts = 500]
+//   marlet_bench.exe <Marlet.exe> <VorlaNode.dll> [fonts = 500] [--list-file]
 //
-// Expects a scratch prefix whose local application data is a short folder (run.sh sets it),
-// so that a list of 500 installed font paths fits the 32,767-character command line.
+// --list-file hands Marlet its list as "@<file>" (a UTF-8 file holding the list text); a list
+// longer than the command line allows goes that way in any case.
 #include <windows.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "Records.h"
 #include "common/Text.h"
-#include "interactive/win/FontUtil.h"
 #include "support/ChildProcess.h"
 #include "support/MiniFont.h"
 #include "support/TestSupport.h"
@@ -27,52 +30,43 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 const wchar_t *const kFontsKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+constexpr size_t kCommandLineLimit = 32767;
 
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-std::string jsonPath(const std::string &path) {
-    std::string out;
-    for (char c : path) {
-        if (c == '\\') out += "\\\\";
-        else out += c;
-    }
-    return out;
-}
-
-// Only the path member, quoted as the front end quotes it.
-std::string quotedList(const std::vector<std::string> &paths) {
+// The list as the front end passes it (each double quote as backslash-apostrophe), path members only.
+std::string quotedList(const std::vector<std::wstring> &paths) {
     std::string json = "[";
     for (const auto &p : paths) {
-        if (json.size() > 1) json += ",";
-        json += "{\\'path\\':\\'" + jsonPath(p) + "\\'}";
+        std::string path;
+        for (char c : vorla::wideToUtf8(p)) path += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        json += std::string(json.size() > 1 ? "," : "") + "{\\'path\\':\\'" + path + "\\'}";
     }
     return json + "]";
 }
 
 struct MarletRun {
     double seconds = 0;
-    int failures = 0;  // results other than "0"
-    size_t results = 0;
-    size_t commandLine = 0;
+    size_t results = 0, failures = 0;
+    bool listFile = false;
 };
 
-MarletRun runMarlet(const std::wstring &marlet, const char *mode, const std::vector<std::string> &paths,
-                    const fs::path &work) {
-    const std::string list = quotedList(paths);
+MarletRun runMarlet(const std::wstring &marlet, const wchar_t *mode, const std::vector<std::wstring> &paths,
+                    const fs::path &work, bool listFile) {
+    std::wstring list = vorla::utf8ToWide(quotedList(paths));
     const fs::path resultFile = work / L"result.json";
     MarletRun run;
-    run.commandLine = testsupport::commandLineOf(marlet, {vorla::utf8ToWide(mode), vorla::utf8ToWide(list), L"-o",
-                                                          resultFile.wstring()})
-                          .size();
-    const auto result = testsupport::runProgram(marlet, {vorla::utf8ToWide(mode), vorla::utf8ToWide(list), L"-o",
-                                                         resultFile.wstring()},
-                                                work, work, 30 * 60 * 1000);
+    if (listFile || testsupport::commandLineOf(marlet, {mode, list, L"-o", resultFile.wstring()}).size() >=
+                        kCommandLineLimit) {
+        testsupport::writeFile(work / L"list.json", vorla::wideToUtf8(list));
+        list = L"@" + (work / L"list.json").wstring();
+        run.listFile = true;
+    }
+    const auto result = testsupport::runProgram(marlet, {mode, list, L"-o", resultFile.wstring()}, work, work,
+                                                60 * 60 * 1000);
     run.seconds = result.seconds;
     if (!result.finished || result.exitCode != 0) {
-        std::printf("Marlet %s failed: exit %lu, %s\n", mode, result.exitCode, result.err.c_str());
-        run.failures = -1;
+        std::printf("Marlet %ls failed: exit %lu, %s\n", mode, result.exitCode, result.err.c_str());
         return run;
     }
     const std::string json = testsupport::readFile(resultFile);
@@ -92,137 +86,135 @@ struct Key {
                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
     }
     void remove(const std::wstring &name) const { RegDeleteValueW(key, name.c_str()); }
-    DWORD count() const {
-        DWORD values = 0;
-        RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                         nullptr, nullptr);
-        return values;
-    }
 };
 
-// Wine lists registry values sorted by name (Windows lists them in the order written): the
-// fillers sort before the benchmark's own fonts, so every lookup walks all of them.
-std::wstring fillerName(int i) { return L"Aa filler " + std::to_wstring(i) + L" (TrueType)"; }
+// Wine lists values sorted by name: the others sort before the benchmark's fonts, so a walk
+// of the key in index order meets all of them first.
+std::wstring otherName(int i) { return L"Aa other " + std::to_wstring(i) + L" (TrueType)"; }
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
 
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
-    if (argc < 2) {
-        std::printf("usage: marlet_bench.exe <Marlet.exe> [fonts]\n");
+    if (argc < 3) {
+        std::printf("usage: marlet_bench.exe <Marlet.exe> <VorlaNode.dll> [fonts] [--list-file]\n");
         return 2;
     }
     const std::wstring marlet = argv[1];
-    const int n = argc > 2 ? std::stoi(argv[2]) : 500;
+    const int n = argc > 3 ? std::stoi(argv[3]) : 500;
+    const bool listFile = argc > 4 && std::wstring(argv[4]) == L"--list-file";
+
+    HMODULE library = LoadLibraryW(argv[2]);
+    using FontCall = int (*)(VorlaNode::FontForm *);
+    auto installFont = reinterpret_cast<FontCall>(GetProcAddress(library, "installFont"));
+    auto uninstallFont = reinterpret_cast<FontCall>(GetProcAddress(library, "uninstallFont"));
+    if (!installFont || !uninstallFont) {
+        std::printf("cannot load the library's exports\n");
+        return 2;
+    }
+
     const fs::path root = L"C:\\mb";
-    const fs::path sources = root / L"s", baseline = root / L"b", baselineCopies = root / L"c";
+    const fs::path sources = root / L"s", refSources = root / L"r", refCopies = root / L"c", others = root / L"o";
     std::error_code ignored;
     fs::remove_all(root, ignored);
-    for (const auto &dir : {sources, baseline, baselineCopies}) fs::create_directories(dir);
+    for (const auto &dir : {sources, refSources, refCopies, others}) fs::create_directories(dir);
     const std::string stamp = std::to_string(GetTickCount64() % 1000000);
 
-    std::vector<std::string> sourcePaths;
-    std::vector<fs::path> baselineFiles;
+    std::vector<std::wstring> sourcePaths, refFiles, copies;
+    wchar_t localData[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, localData, CSIDL_LOCAL_APPDATA, FALSE);
+    const std::wstring userFonts = std::wstring(localData) + L"\\Microsoft\\Windows\\Fonts\\";
     for (int i = 0; i < n; ++i) {
-        const std::string id = std::to_string(i);
-        const fs::path source = sources / (std::to_wstring(i) + L".ttf");
-        testsupport::writeFile(source, sfnt::miniFont({"Marlet Bench " + stamp + " " + id, "", "", ""}));
-        sourcePaths.push_back(testsupport::textOf(source));
-        const fs::path other = baseline / (std::to_wstring(i) + L".ttf");
-        testsupport::writeFile(other, sfnt::miniFont({"Marlet Baseline " + stamp + " " + id, "", "", ""}));
-        baselineFiles.push_back(other);
+        const std::wstring file = std::to_wstring(i) + L".ttf";
+        testsupport::writeFile(sources / file, sfnt::miniFont({"Marlet Bench " + stamp + " " + std::to_string(i), "", "", ""}));
+        testsupport::writeFile(refSources / file, sfnt::miniFont({"Marlet Ref " + stamp + " " + std::to_string(i), "", "", ""}));
+        sourcePaths.push_back((sources / file).wstring());
+        refFiles.push_back(file);
+        copies.push_back(userFonts + file);
     }
-    const std::string userFonts = localFontsFolder();
-    std::printf("fonts: %d generated (%zu bytes each); per-user fonts folder %s\n", n,
-                testsupport::readFile(sources / L"0.ttf").size(), userFonts.c_str());
+    std::printf("fonts: %d generated; per-user fonts folder %ls; list %s\n", n, userFonts.c_str(),
+                listFile ? "as @file" : "on the command line (as @file when too long)");
 
     Key key;
-    const fs::path work = root;
-
-    // Baseline: the bare platform work of an install and an uninstall, per font.
-    auto start = Clock::now();
-    for (int i = 0; i < n; ++i) {
-        const fs::path copy = baselineCopies / baselineFiles[i].filename();
-        CopyFileW(baselineFiles[i].c_str(), copy.c_str(), FALSE);
-        key.set(L"Marlet Baseline " + std::to_wstring(i) + L" (TrueType)", copy.wstring());
-        AddFontResourceW(copy.c_str());
-    }
-    const double baseInstall = secondsSince(start);
-    start = Clock::now();
-    for (int i = 0; i < n; ++i) {
-        const fs::path copy = baselineCopies / baselineFiles[i].filename();
-        RemoveFontResourceW(copy.c_str());
-        key.remove(L"Marlet Baseline " + std::to_wstring(i) + L" (TrueType)");
-        DeleteFileW(copy.c_str());
-    }
-    const double baseUninstall = secondsSince(start);
-
-    // Process start and an empty list: the fixed cost of one run.
-    const MarletRun empty = runMarlet(marlet, "-i", {}, work);
-
-    std::vector<std::string> copies;
-    for (int i = 0; i < n; ++i) copies.push_back(userFonts + std::to_string(i) + ".ttf");
-
-    std::printf("\n%-44s %10s %12s %10s\n", "step", "total s", "per font ms", "x baseline");
-    auto row = [&](const char *what, double total, double base) {
-        const double perFont = (total * 1000.0) / n;
-        if (base > 0)
-            std::printf("%-44s %10.3f %12.3f %10.2f\n", what, total, perFont, total / base);
-        else
-            std::printf("%-44s %10.3f %12.3f %10s\n", what, total, perFont, "");
+    const auto refInstall = [&] {
+        const auto start = Clock::now();
+        for (int i = 0; i < n; ++i) {
+            const std::wstring copy = (refCopies / refFiles[i]).wstring();
+            CopyFileW((refSources / refFiles[i]).c_str(), copy.c_str(), FALSE);
+            key.set(L"Marlet Ref " + std::to_wstring(i) + L" (TrueType)", copy);
+            AddFontResourceW(copy.c_str());
+            PostMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+        }
+        return secondsSince(start);
     };
-    row("baseline install (copy, RegSetValueExW, AddFontResourceW)", baseInstall, 0);
-    row("baseline uninstall (RemoveFontResourceW, RegDeleteValueW, delete)", baseUninstall, 0);
-    std::printf("%-44s %10.3f\n", "Marlet run with an empty list", empty.seconds);
-
-    const int fillerCounts[] = {0, 500, 2000};
-    int fillers = 0;
-    for (int target : fillerCounts) {
-        for (; fillers < target; ++fillers)
-            key.set(fillerName(fillers), L"C:\\mb\\filler\\" + std::to_wstring(fillers) + L".ttf");
-        const DWORD before = key.count();
-        const MarletRun install = runMarlet(marlet, "-i", sourcePaths, work);
-        const MarletRun uninstall = runMarlet(marlet, "-u", copies, work);
-        char label[96];
-        std::snprintf(label, sizeof label, "Marlet install, %lu values in the key before", before);
-        row(label, install.seconds - empty.seconds, baseInstall);
-        std::snprintf(label, sizeof label, "Marlet uninstall, %d other values in the key", static_cast<int>(before));
-        row(label, uninstall.seconds - empty.seconds, baseUninstall);
-        std::printf("    results: install %zu (%d not 0), uninstall %zu (%d not 0); command lines %zu / %zu chars\n",
-                    install.results, install.failures, uninstall.results, uninstall.failures, install.commandLine,
-                    uninstall.commandLine);
-    }
-    for (int i = 0; i < fillers; ++i) key.remove(fillerName(i));
-
-    // Where the time of the core's steps goes: each step alone, n times, on the source fonts.
-    std::printf("\n%-44s %12s\n", "core step alone", "per call ms");
-    auto timeStep = [&](const char *what, auto &&step, int calls = 0) {
-        if (calls == 0) calls = n;
-        const auto begin = Clock::now();
-        for (int i = 0; i < calls; ++i) step(i);
-        std::printf("%-44s %12.3f\n", what, secondsSince(begin) * 1000.0 / calls);
+    const auto refUninstall = [&] {
+        const auto start = Clock::now();
+        for (int i = 0; i < n; ++i) {
+            const std::wstring copy = (refCopies / refFiles[i]).wstring();
+            RemoveFontResourceW(copy.c_str());
+            key.remove(L"Marlet Ref " + std::to_wstring(i) + L" (TrueType)");
+            DeleteFileW(copy.c_str());
+            PostMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+        }
+        return secondsSince(start);
     };
-    timeStep("fileExists", [&](int i) { fileExists(sourcePaths[i]); });
-    timeStep("weaklyCanonicalText", [&](int i) { weaklyCanonicalText(sourcePaths[i]); });
-    timeStep("readFontFamilyName (open and read the file)", [&](int i) {
-        std::ifstream in(testsupport::pathOf(sourcePaths[i]), std::ios::binary);
-        readFontFamilyName(in, "cn");
-    });
-    timeStep("copyFileOverwrite", [&](int i) {
-        copyFileOverwrite(sourcePaths[i], testsupport::textOf(baselineCopies / (std::to_wstring(i) + L".ttf")));
-    });
-    timeStep("broadcastFontChange", [&](int) { broadcastFontChange(); });
-    for (int i = 0; i < n; ++i) key.set(fillerName(i), L"C:\\mb\\filler\\" + std::to_wstring(i) + L".ttf");
-    {
-        winreg::KeyHandle open;
-        open.open(HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");
-        timeStep("KeyHandle::readString", [&](int i) {
-            open.readString(vorla::wideToUtf8(fillerName(i)));
-        });
-        timeStep("lookup of a missing path (walks n values)", [&](int i) {
-            getFontRegStringValueByPath(HKEY_CURRENT_USER, sourcePaths[i]);
-        }, 10);
+
+    std::printf("\n%-6s | %-28s | %-28s | %-9s | %-36s\n", "others", "install ms/font Marlet / ref",
+                "uninstall ms/font Marlet / ref", "u/i batch", "uninstallFont ms lib / changed / ref");
+    int filled = 0;
+    for (int target : {0, 500, 2000}) {
+        for (; filled < target; ++filled) {
+            const fs::path file = others / (std::to_wstring(filled) + L".ttf");
+            testsupport::writeFile(file, "x");
+            key.set(otherName(filled), file.wstring());
+        }
+        const MarletRun empty = runMarlet(marlet, L"-i", {}, root, listFile);
+        const double ri = refInstall();
+        const MarletRun install = runMarlet(marlet, L"-i", sourcePaths, root, listFile);
+        const double ru = refUninstall();
+        const MarletRun uninstall = runMarlet(marlet, L"-u", copies, root, listFile);
+        const double mi = install.seconds - empty.seconds, mu = uninstall.seconds - empty.seconds;
+
+        // One uninstallFont through the library, alternated with the bare steps of one font.
+        // Odd rounds first change the key behind the library's back (as Marlet or another
+        // program would), so that the call reads the key afresh.
+        std::vector<double> lib, libAfterChange, ref;
+        for (int round = 0; round < 16; ++round) {
+            std::string path = vorla::wideToUtf8(sourcePaths[round]);
+            VorlaNode::FontForm form{};
+            form.path = path.data();
+            installFont(&form);
+            std::string copy = vorla::wideToUtf8(copies[round]);
+            form.path = copy.data();
+            if (round % 2) key.set(L"Aa touched (TrueType)", std::to_wstring(round));
+            auto start = Clock::now();
+            const int status = uninstallFont(&form);
+            (round % 2 ? libAfterChange : lib).push_back(secondsSince(start) * 1000.0);
+            if (status != 0) std::printf("uninstallFont: %d\n", status);
+            const std::wstring refCopy = (refCopies / refFiles[round]).wstring();
+            CopyFileW((refSources / refFiles[round]).c_str(), refCopy.c_str(), FALSE);
+            key.set(L"Marlet Ref one (TrueType)", refCopy);
+            AddFontResourceW(refCopy.c_str());
+            start = Clock::now();
+            RemoveFontResourceW(refCopy.c_str());
+            key.remove(L"Marlet Ref one (TrueType)");
+            DeleteFileW(refCopy.c_str());
+            PostMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+            ref.push_back(secondsSince(start) * 1000.0);
+        }
+        std::printf("%-6d | %12.3f / %-13.3f | %12.3f / %-13.3f | %9.2f | %10.3f / %-10.3f / %-10.3f\n", target,
+                    mi * 1000 / n, ri * 1000 / n, mu * 1000 / n, ru * 1000 / n, mu / mi, median(lib),
+                    median(libAfterChange), median(ref));
+        std::printf("        results: install %zu (%zu not 0), uninstall %zu (%zu not 0); list %s; empty run %.3f s\n",
+                    install.results, install.failures, uninstall.results, uninstall.failures,
+                    install.listFile || uninstall.listFile ? "as @file" : "on the command line", empty.seconds);
     }
-    for (int i = 0; i < n; ++i) key.remove(fillerName(i));
+    for (int i = 0; i < filled; ++i) key.remove(otherName(i));
+    key.remove(L"Aa touched (TrueType)");
     fs::remove_all(root, ignored);
     return 0;
 }

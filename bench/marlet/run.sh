@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Batch install/uninstall benchmark of Marlet.exe under Wine (see MarletBench.cpp).
 # Uses the build tree's test environment (Xvfb, clean prefix, wineserver): do not run it
-# while ctest runs. Usage: bench/marlet/run.sh [fonts = 500]   (after cmake --build --preset windows)
+# while ctest runs. Usage: bench/marlet/run.sh [fonts = 500] [--list-file]   (after cmake --build --preset windows)
 set -euo pipefail
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$source_dir/build/windows
@@ -17,4 +17,4 @@ source "$harness/env.sh" "$build"
   /v 'Local AppData' /d 'C:\L' /f >/dev/null 2>&1
 mkdir -p "$WINEPREFIX/drive_c/L"
 # The name reader prints "------------------<n>" for every font it reads alone: left out here.
-"$WINE" "$build/bench/marlet_bench.exe" "$VORLA_BUILD_DIR\\Marlet.exe" "${1:-500}" | grep -v "^------------------"
+"$WINE" "$build/bench/marlet_bench.exe" "$VORLA_BUILD_DIR\\Marlet.exe" "$VORLA_BUILD_DIR\\VorlaNode.dll" "${1:-500}" ${2:-} | grep -v -e "^------------------" -e " \[default\] "

@@ -195,6 +195,118 @@ TEST(FontEntries, LookupMatchesTheCanonicalPath) {
     deleteFontRegValue(HKEY_LOCAL_MACHINE, "VorlaLookupSys (TrueType)");
 }
 
+namespace {
+
+// The lookup's rule spelled out in full: every value's data made canonical, in index order.
+std::string lookupInFull(HKEY root, const std::string &path) {
+    winreg::KeyHandle key;
+    if (key.open(root, kFontsKey) != ERROR_SUCCESS) return {};
+    const bool system = isSystemFontPath(path);
+    const std::string lowered = toLower(path);
+    const fs::path target = toWidePath(weaklyCanonicalText(lowered));
+    for (const winreg::ValueEntry &entry : key.listValues()) {
+        const std::string data = toLower(key.readString(entry.name));
+        if (target == toWidePath(weaklyCanonicalText(data))) return entry.name;
+        if (system && fileNameOf(data) == fileNameOf(lowered)) return entry.name;
+    }
+    return {};
+}
+
+std::wstring shortNameOf(const std::string &path) {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameW(vorla::utf8ToWide(path).c_str(), buffer, MAX_PATH);
+    return std::wstring(buffer, n);
+}
+
+}  // namespace
+
+// The lookup compares last path elements first and makes canonical only the values that
+// pass; its answer must stay the one the full comparison gives, spelling by spelling.
+TEST(FontEntries, LookupAgreesWithTheFullCanonicalComparison) {
+    const std::string folder = scratchFolder("lookup-table");
+    const std::string font = folder + "\\VorlaTableFont.ttf";  // exists
+    writeFile(font, "x");
+    const std::string missing = folder + "\\VorlaTableMissing.ttf";
+    const std::string shortName = vorla::wideToUtf8(shortNameOf(font));
+    ASSERT_FALSE(shortName.empty());
+    const std::string cwd = vorla::wideToUtf8(fs::current_path().wstring());
+    SetCurrentDirectoryW(vorla::utf8ToWide(folder).c_str());
+
+    struct Case {
+        HKEY root;
+        std::string data, path;
+        bool found;
+    };
+    const std::string sys = "C:\\Windows\\Fonts\\VorlaTableSys.ttf";
+    const std::vector<Case> cases = {
+        {HKEY_CURRENT_USER, font, font, true},
+        {HKEY_CURRENT_USER, toUpper(font), toLower(font), true},                    // letter case
+        {HKEY_CURRENT_USER, folder + "\\a\\..\\.\\VorlaTableFont.ttf", font, true},  // . and ..
+        {HKEY_CURRENT_USER, font, folder + "\\a\\b\\..\\..\\VorlaTableFont.ttf", true},
+        {HKEY_CURRENT_USER, slashes(font), font, true},                              // forward slashes
+        // Not found by the full comparison either: a relative path (the working folder joins it
+        // in its own letter case, the lower-cased path does not equal that), trailing dots and spaces.
+        {HKEY_CURRENT_USER, "VorlaTableFont.ttf", font, false},
+        {HKEY_CURRENT_USER, "C:VorlaTableFont.ttf", font, false},
+        {HKEY_CURRENT_USER, ".\\x\\..\\VorlaTableFont.ttf", font, false},
+        {HKEY_CURRENT_USER, font + ".", font, false},
+        {HKEY_CURRENT_USER, font + " ", font, false},
+        {HKEY_CURRENT_USER, font, font + ". .", false},
+        {HKEY_CURRENT_USER, toUpper(missing), missing, true},         // a missing file
+        {HKEY_CURRENT_USER, folder + "\\nowhere\\..\\VorlaTableMissing.ttf", missing, true},
+        {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf\\..\\VorlaTableFont.ttf", font, true},
+        {HKEY_CURRENT_USER, folder + "\\other.ttf", font, false},
+        {HKEY_CURRENT_USER, folder + "\\sub\\VorlaTableFont.ttf", font, false},       // same name elsewhere
+        // Last elements that canonicalisation replaces: compared in full, and found.
+        {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf\\.", font, true},
+        {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf\\", font, true},
+        {HKEY_CURRENT_USER, font, folder + "\\VorlaTableFont.ttf\\", true},
+        {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf::$DATA", font, false},      // a stream name
+        {HKEY_CURRENT_USER, shortName, font, false},                  // an 8.3 name is not expanded
+        {HKEY_CURRENT_USER, font, shortName, false},
+        {HKEY_CURRENT_USER, "VorlaTableFont.ttf", folder + "\\sub\\VorlaTableFont.ttf", false},
+        {HKEY_LOCAL_MACHINE, "VorlaTableSys.ttf", toUpper(sys), true},       // bare all-users file name
+        {HKEY_LOCAL_MACHINE, "D:\\x\\VorlaTableSys.ttf", sys, true},         // any folder, same name
+        {HKEY_LOCAL_MACHINE, "c:/windows/fonts/vorlatablesys.ttf", sys, true},
+        {HKEY_LOCAL_MACHINE, "VorlaTableSys.ttf.", sys, false},  // not resolved against the fonts folder
+        {HKEY_LOCAL_MACHINE, "VorlaTableOther.ttf", sys, false},
+    };
+    LogCapture log;
+    for (const Case &c : cases) {
+        const std::string name = "VorlaTable Case (TrueType)";
+        setRawFontValue(c.root, name, REG_SZ, c.data);
+        const std::string full = lookupInFull(c.root, c.path);
+        EXPECT_EQ(getFontRegStringValueByPath(c.root, c.path), full) << c.data << " | " << c.path;
+        EXPECT_EQ(full, c.found ? name : "") << c.data << " | " << c.path;
+        deleteRawFontValue(c.root, name);
+        EXPECT_EQ(getFontRegStringValueByPath(c.root, c.path), "") << c.data << " | " << c.path;
+    }
+    EXPECT_TRUE(log.at(el::Level::Error).empty());
+    SetCurrentDirectoryW(vorla::utf8ToWide(cwd).c_str());
+}
+
+// Values written, changed and deleted by anyone between two lookups are seen by the next one.
+TEST(FontEntries, LookupSeesEveryChangeOfTheKey) {
+    const std::string folder = scratchFolder("lookup-changes");
+    const std::string a = folder + "\\VorlaChangeA.ttf", b = folder + "\\VorlaChangeB.ttf";
+    const std::string name = "VorlaChange (TrueType)";
+    EXPECT_EQ(getFontRegStringValueByPath(HKEY_CURRENT_USER, a), "");
+    setRawFontValue(HKEY_CURRENT_USER, name, REG_SZ, a);  // behind the core's back
+    EXPECT_EQ(getFontRegStringValueByPath(HKEY_CURRENT_USER, a), name);
+    setRawFontValue(HKEY_CURRENT_USER, name, REG_SZ, b);
+    EXPECT_EQ(getFontRegStringValueByPath(HKEY_CURRENT_USER, a), "");
+    EXPECT_EQ(getFontRegStringValueByPath(HKEY_CURRENT_USER, b), name);
+    ASSERT_TRUE(setFontRegValueByFamilyAndPath(HKEY_CURRENT_USER, name, a));  // through the core
+    EXPECT_EQ(getFontRegStringValueByPath(HKEY_CURRENT_USER, b), "");
+    EXPECT_EQ(getFontRegStringValueByPath(HKEY_CURRENT_USER, a), name);
+    deleteRawFontValue(HKEY_CURRENT_USER, name);
+    EXPECT_EQ(getFontRegStringValueByPath(HKEY_CURRENT_USER, a), "");
+    ASSERT_TRUE(setFontRegValueByFamilyAndPath(HKEY_CURRENT_USER, name, b));
+    EXPECT_EQ(getFontRegStringValueByPath(HKEY_CURRENT_USER, b), name);
+    ASSERT_TRUE(deleteFontRegValue(HKEY_CURRENT_USER, name));
+    EXPECT_EQ(getFontRegStringValueByPath(HKEY_CURRENT_USER, b), "");
+}
+
 TEST(FontEntries, BareFileNameMatchesAllUsersFontsOnly) {
     ASSERT_TRUE(setFontRegValueByFamilyAndPath(HKEY_LOCAL_MACHINE, "VorlaBareSys", "VorlaBareSys.ttf"));
     ASSERT_TRUE(setFontRegValueByFamilyAndPath(HKEY_CURRENT_USER, "VorlaBareUser", "vorlabareuser.ttf"));

@@ -4,7 +4,9 @@
 #include "common/Status.h"
 #include "interactive/win/FontUtil.h"
 #include "support/FontChangeWatcher.h"
+#include "support/ChildProcess.h"
 #include "support/CoreFixtures.h"
+#include "support/TestSupport.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -374,5 +376,66 @@ TEST(PersistentInstall, AnyTextInAnyCodePage) {
         EXPECT_EQ(uninstallFontEntry("", "", value.text), Status::kDone) << c.file;
         EXPECT_FALSE(exists(value.text));
         EXPECT_FALSE(readRawFontValue(HKEY_CURRENT_USER, c.fullName + " (TrueType)").exists);
+    }
+}
+
+// A Fonts key holding 2,000 other entries, each naming an existing small file (the first
+// ones under the file names of the installed copies, in another folder): fonts uninstall
+// in this process, through the library's export in a process of its own and through
+// Marlet, and every other entry stays as it was.
+TEST(LargeFontsKey, UninstallsAmongTwoThousandOtherEntries) {
+    const std::string folder = scratchFolder("large-key");
+    const std::string others = folder + "\\others";
+    fs::create_directories(utf8ToWide(others));
+    std::vector<std::string> copies;
+    for (int i = 0; i < 4; ++i) {
+        const std::string family = "VorlaLarge" + std::to_string(i);
+        const std::string source = folder + "\\" + family + ".ttf";
+        writeFile(source, renamedDejaVu(family));
+        ASSERT_EQ(installFontEntry("", source), Status::kDone);
+        copies.push_back(readRawFontValue(HKEY_CURRENT_USER, family + " (TrueType)").text);
+        ASSERT_TRUE(exists(copies.back()));
+    }
+    const int kOthers = 2000;
+    std::vector<std::string> otherFiles;
+    for (int i = 0; i < kOthers; ++i) {
+        const std::string file =
+            others + "\\" + (i < 4 ? fileNameOf(copies[i]) : std::to_string(i) + ".ttf");
+        writeFile(file, "x");
+        setRawFontValue(HKEY_CURRENT_USER, "Aa VorlaOther " + std::to_string(i) + " (TrueType)", REG_SZ, file);
+        otherFiles.push_back(file);
+    }
+
+    EXPECT_EQ(uninstallFontEntry("", "", copies[0]), Status::kDone);
+
+    const fs::path build = testsupport::pathOf(testsupport::env("VORLA_BUILD_DIR"));
+    const fs::path work = testsupport::pathOf(folder);
+    const auto call = testsupport::runProgram((build / L"tests" / L"bin" / L"fontcall.exe").wstring(),
+                                              {L"uninstall", utf8ToWide(copies[1])}, work, work);
+    ASSERT_TRUE(call.finished);
+    EXPECT_EQ(testsupport::lines(call.out).back(), "0");
+
+    // The list as the front end passes it: each double quote as backslash-apostrophe.
+    std::string list = "[";
+    for (size_t i = 2; i < copies.size(); ++i) {
+        std::string path;
+        for (char c : copies[i]) path += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        list += std::string(list.size() > 1 ? "," : "") + "{\\'path\\':\\'" + path + "\\'}";
+    }
+    list += "]";
+    const auto marlet =
+        testsupport::runProgram((build / L"Marlet.exe").wstring(), {L"-u", utf8ToWide(list)}, work, work);
+    ASSERT_TRUE(marlet.finished);
+    EXPECT_EQ(testsupport::lines(marlet.out).back(), "[{\"data\":\"\",\"code\":\"0\"},{\"data\":\"\",\"code\":\"0\"}]");
+
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(readRawFontValue(HKEY_CURRENT_USER, "VorlaLarge" + std::to_string(i) + " (TrueType)").exists);
+        EXPECT_FALSE(exists(copies[i])) << copies[i];
+    }
+    for (int i = 0; i < kOthers; ++i) {
+        const std::string name = "Aa VorlaOther " + std::to_string(i) + " (TrueType)";
+        EXPECT_EQ(readRawFontValue(HKEY_CURRENT_USER, name).text, otherFiles[i]) << name;
+        EXPECT_TRUE(exists(otherFiles[i]));
+        deleteRawFontValue(HKEY_CURRENT_USER, name);
     }
 }

@@ -38,6 +38,21 @@ struct ValueEntry {
     DWORD type = 0;     // REG_SZ, REG_EXPAND_SZ, ...
 };
 
+// A value with its text: REG_SZ data up to the first NUL; "" for values of other types.
+struct StringValue {
+    std::string name;   // UTF-8
+    DWORD type = 0;
+    std::string text;   // UTF-8
+};
+
+// What changes when a key's values change: their number and the key's last write time
+// (0 when the key cannot be queried).
+struct KeyStamp {
+    DWORD values = 0;
+    std::uint64_t written = 0;
+    bool operator==(const KeyStamp &other) const { return values == other.values && written == other.written; }
+};
+
 // Owns at most one open key; the predefined roots are never closed.
 class KeyHandle {
 public:
@@ -62,6 +77,10 @@ public:
     std::string readString(const std::string &valueName) const;
     // Every value (name, type) in index order. Throws RegException when the key query fails.
     std::vector<ValueEntry> listValues() const;
+    // Every value with its text (as readString reads it), in index order, one platform call
+    // per value. Throws RegException when the key query fails.
+    std::vector<StringValue> listStrings() const;
+    KeyStamp stamp() const;
     LONG setString(const std::string &valueName, const std::string &data) const;
     LONG deleteValue(const std::string &valueName) const;
 
@@ -79,6 +98,10 @@ std::string toLower(std::string text);             // ASCII A-Z only
 using vorla::isBlank;                              // empty or only space, \t, \n, \r
 std::string fileNameOf(const std::string &text);   // after the last '\' or '/'
 std::filesystem::path toWidePath(const std::string &text);
+// The last element of a path as its canonical form keeps it: the text after the last '\',
+// '/' (or a drive's ':'), without trailing dots and spaces. "" when canonicalisation may
+// replace that element: ".", "..", a trailing separator, a ':' (stream or device).
+std::string lastElementKey(const std::string &text);
 // Throws std::filesystem::filesystem_error when normalisation fails.
 std::string weaklyCanonicalText(const std::string &text);
 
@@ -109,7 +132,16 @@ std::string fontRegValueName(const std::string &family);
 // Writes fontRegValueName(family) = path.
 // Under HKEY_CURRENT_USER the key is created when missing; other roots are only opened.
 bool setFontRegValueByFamilyAndPath(HKEY root, const std::string &family, const std::string &path);
-// Value name of the first entry whose data names the file; "" when none.
+// The Fonts key of root, opened (created when missing under HKEY_CURRENT_USER); empty on failure.
+winreg::KeyHandle openFontsKey(HKEY root);
+// The entry operations on a Fonts key the caller holds open. The write logs an ERROR line
+// when an exception is caught; reading gives "" when there is no such REG_SZ value.
+bool writeFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &valueName, const std::string &path);
+bool removeFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &valueName);  // false for a blank name
+std::string readFontEntry(const winreg::KeyHandle &key, const std::string &valueName);
+// Value name of the first entry whose data names the file; "" when none. Keeps what it read
+// of each root's key between calls, for as long as the key's value count and last write
+// time stay the same; the writes below keep it in step.
 std::string getFontRegStringValueByPath(HKEY root, const std::string &path);
 // Data of the entry of that value name; "" when there is none.
 std::string getFontRegStringValueByName(HKEY root, const std::string &valueName);

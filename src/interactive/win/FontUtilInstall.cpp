@@ -28,9 +28,11 @@ std::string uniqueDestination(const std::string &candidate, const std::string &n
     return next;
 }
 
-int installFontFile(HKEY root, const std::string &family, const std::string &path, const std::string &folder) {
-    if (!fileExists(path)) return Status::kNotFound;
-    const std::string fileName = fileNameOf(path);
+namespace {
+
+// Steps 2 to 6 of a permanent install (see installFontEntry), for a source that exists.
+int installExistingFile(HKEY root, const std::string &family, const std::string &path, const std::string &folder) {
+    // 2. A free file name in the fonts folder: name.ttf, 0_name.ttf, 1_name.ttf, ...
     const std::filesystem::path folderPath = toWidePath(folder);
     if (root == HKEY_CURRENT_USER && folderPath.is_absolute()) {
         // A profile that never installed a font has no per-user fonts folder yet. (Without
@@ -38,25 +40,32 @@ int installFontFile(HKEY root, const std::string &family, const std::string &pat
         std::error_code ignored;
         std::filesystem::create_directories(folderPath, ignored);
     }
+    const std::string fileName = fileNameOf(path);
     const std::string destination = uniqueDestination(folder + fileName, fileName, 0);
 
+    // 3. The name of the entry: read from the font, else the caller's family.
     std::string name;
     if (!readRegistryName(path, name)) return Status::kNotFound;
     if (name.empty()) name = family;
 
+    // 4. The copy.
     if (!copyFileOverwrite(path, destination)) return Status::kCopy;
-    const std::string valueName = fontRegValueName(name);
-    const std::string previous = getFontRegStringValueByName(root, valueName);
-    if (!setFontRegValueByFamilyAndPath(root, name, destination)) return Status::kRegistry;
 
-    // Make the font usable in this session at once. A file the platform cannot load
-    // as a font would leave an entry that no uninstall could remove: undo the entry
-    // (back to what it was) and the copy.
+    // 5. The entry, in the Fonts key opened once; what it replaces is kept for step 6.
+    winreg::KeyHandle key = openFontsKey(root);
+    if (!key) return Status::kRegistry;
+    const std::string valueName = fontRegValueName(name);
+    const std::string previous = readFontEntry(key, valueName);
+    if (!writeFontEntry(root, key, valueName, destination)) return Status::kRegistry;
+
+    // 6. The font resource, so that the font is usable in this session at once. A file the
+    // platform cannot load as a font would leave an entry that no uninstall could remove:
+    // the entry goes back to what it was and the copy is deleted.
     if (!addFontResource(destination)) {
         if (previous.empty()) {
-            deleteFontRegValue(root, valueName);
+            removeFontEntry(root, key, valueName);
         } else {
-            setFontRegValueByFamilyAndPath(root, valueName, previous);
+            writeFontEntry(root, key, valueName, previous);
         }
         deleteRegularFile(destination);
         return Status::kPlatformRefusedFont;
@@ -64,21 +73,26 @@ int installFontFile(HKEY root, const std::string &family, const std::string &pat
     return Status::kDone;
 }
 
-int persistentFontInstall(HKEY root, const std::string &family, const std::string &path) {
-    int status;
-    if (root == HKEY_CURRENT_USER) {
-        status = installFontFile(root, family, path, localFontsFolder());
-    } else if (root == HKEY_LOCAL_MACHINE) {
-        status = installFontFile(root, family, path, kSystemFontsFolder);
-    } else {
-        return Status::kException;
-    }
+int loggedInstall(HKEY root, int status) {
     if (status == Status::kDone) {
         LOG(INFO) << scopeTag(root) << "\t" << "[字体安装]\t[成功]\t(" << 0 << ")";
     } else {
         LOG(INFO) << scopeTag(root) << "\t" << "[字体安装]\t[失败]\t(" << status << ")";
     }
     return status;
+}
+
+}  // namespace
+
+int installFontFile(HKEY root, const std::string &family, const std::string &path, const std::string &folder) {
+    if (!fileExists(path)) return Status::kNotFound;
+    return installExistingFile(root, family, path, folder);
+}
+
+int persistentFontInstall(HKEY root, const std::string &family, const std::string &path) {
+    if (root == HKEY_CURRENT_USER) return loggedInstall(root, installFontFile(root, family, path, localFontsFolder()));
+    if (root == HKEY_LOCAL_MACHINE) return loggedInstall(root, installFontFile(root, family, path, kSystemFontsFolder));
+    return Status::kException;
 }
 
 int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std::string & /*postscriptName*/,
@@ -131,8 +145,12 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
 }
 
 int installFontEntry(const std::string &family, const std::string &path) {
+    // 1. The source must exist: otherwise 1005, without a log line or a broadcast.
     if (!fileExists(path)) return Status::kNotFound;
-    const int status = persistentFontInstall(HKEY_CURRENT_USER, family, path);
+    // 2-6. Into the current user's fonts (installExistingFile), with one log line.
+    const int status = loggedInstall(HKEY_CURRENT_USER,
+                                     installExistingFile(HKEY_CURRENT_USER, family, path, localFontsFolder()));
+    // 7. Running applications re-read the font list, whatever the outcome.
     broadcastFontChange();
     return status;
 }

@@ -7,6 +7,10 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+#include <map>
+#include <mutex>
+
 using vorla::utf8ToWide;
 using vorla::wideToUtf8;
 
@@ -86,6 +90,56 @@ std::vector<ValueEntry> KeyHandle::listValues() const {
     return entries;
 }
 
+std::vector<StringValue> KeyHandle::listStrings() const {
+    DWORD count = 0, longestName = 0, longestData = 0;
+    LONG status = RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                                   &longestName, &longestData, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) {
+        throw RegException(status, "RegQueryInfoKeyW failed while preparing for value enumeration.");
+    }
+    std::vector<wchar_t> name(static_cast<size_t>(longestName) + 1024);
+    std::vector<wchar_t> data(static_cast<size_t>(longestData) / sizeof(wchar_t) + 1024);
+    std::vector<StringValue> values;
+    values.reserve(count);
+    for (DWORD index = 0; index < count; ++index) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD dataBytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        DWORD type = 0;
+        status = RegEnumValueW(key_, index, name.data(), &nameLength, nullptr, &type,
+                               reinterpret_cast<BYTE *>(data.data()), &dataBytes);
+        if (status == ERROR_MORE_DATA) {
+            // Data grown since the key was measured: read it alone as readString does.
+            nameLength = static_cast<DWORD>(name.size());
+            if (RegEnumValueW(key_, index, name.data(), &nameLength, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS)
+                continue;
+            std::string valueName = wideToUtf8(std::wstring(name.data(), nameLength));
+            std::string text = readString(valueName);
+            values.push_back({std::move(valueName), type, std::move(text)});
+            continue;
+        }
+        if (status != ERROR_SUCCESS) continue;  // value removed meanwhile, or name grown past the slack
+        std::string text;
+        if (type == REG_SZ) {
+            // As readString: the text up to the first NUL within the data.
+            std::wstring wide(data.data(), dataBytes / sizeof(wchar_t));
+            wide.resize(std::min(wide.size(), wide.find(L'\0')));
+            text = wideToUtf8(wide);
+        }
+        values.push_back({wideToUtf8(std::wstring(name.data(), nameLength)), type, std::move(text)});
+    }
+    return values;
+}
+
+KeyStamp KeyHandle::stamp() const {
+    KeyStamp result;
+    FILETIME written{};
+    if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &result.values, nullptr,
+                         nullptr, nullptr, &written) == ERROR_SUCCESS) {
+        result.written = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    }
+    return result;
+}
+
 LONG KeyHandle::setString(const std::string &valueName, const std::string &data) const {
     const std::wstring wideData = utf8ToWide(data);
     return RegSetValueExW(key_, utf8ToWide(valueName).c_str(), 0, REG_SZ,
@@ -115,17 +169,141 @@ std::string fontRegValueName(const std::string &family) {
     return family.find("(TrueType)") != std::string::npos ? family : family + " (TrueType)";
 }
 
-bool setFontRegValueByFamilyAndPath(HKEY root, const std::string &family, const std::string &path) {
+std::string lastElementKey(const std::string &text) {
+    size_t start = 0;
+    for (size_t i = text.size(); i-- > 0;) {
+        if (text[i] == '\\' || text[i] == '/' || (text[i] == ':' && i == 1)) {
+            start = i + 1;
+            break;
+        }
+    }
+    std::string key = text.substr(start);
+    if (key.find(':') != std::string::npos) return {};  // a stream name or a device: compared in full
+    while (!key.empty() && (key.back() == '.' || key.back() == ' ')) key.pop_back();
+    return key;
+}
+
+namespace {
+
+// What the lookup keeps of one value of a Fonts key between calls.
+struct CachedEntry {
+    std::string name;      // value name, as listed
+    std::string data;      // lower-cased REG_SZ text; "" for other types
+    std::string key;       // lastElementKey(data)
+    std::string fileName;  // fileNameOf(data)
+};
+
+// The values of one root's Fonts key as last read, with the key's value count and last
+// write time at that moment. The lookup trusts it while both are unchanged; a hit is read
+// again before it is returned and a miss reads the key afresh, so a write that leaves both
+// unchanged (another process within one tick of the clock) costs a re-read, not a wrong answer.
+struct KeySnapshot {
+    bool valid = false;
+    winreg::KeyStamp stamp;
+    std::vector<CachedEntry> entries;
+};
+
+std::mutex snapshotMutex;
+std::map<HKEY, KeySnapshot> snapshots;  // guarded by snapshotMutex
+
+void readSnapshot(const winreg::KeyHandle &key, KeySnapshot &snapshot) {
+    snapshot.valid = false;
+    snapshot.stamp = key.stamp();
+    std::vector<winreg::StringValue> values = key.listStrings();
+    snapshot.entries.clear();
+    snapshot.entries.reserve(values.size());
+    for (winreg::StringValue &value : values) {
+        std::string data = toLower(value.text);
+        std::string lastKey = lastElementKey(data);
+        std::string fileName = fileNameOf(data);
+        snapshot.entries.push_back({std::move(value.name), std::move(data), std::move(lastKey), std::move(fileName)});
+    }
+    snapshot.valid = true;
+}
+
+// Our own write to the key: keep the snapshot in step (or drop it) and take the key's new stamp.
+void noteWrite(HKEY root, const winreg::KeyHandle &key, const std::string &valueName, const std::string *data) {
+    std::lock_guard<std::mutex> lock(snapshotMutex);
+    auto found = snapshots.find(root);
+    if (found == snapshots.end() || !found->second.valid) return;
+    KeySnapshot &snapshot = found->second;
+    auto entry = std::find_if(snapshot.entries.begin(), snapshot.entries.end(),
+                              [&](const CachedEntry &e) { return e.name == valueName; });
+    if (entry == snapshot.entries.end() && data != nullptr) {
+        // A new value goes last, where Windows lists it (Wine lists values sorted by name:
+        // the order differs only between two values naming the same file). A value name
+        // spelled in another case than the listed one would be a second entry here: the
+        // key is read again next time instead.
+        const bool sameNameOtherCase =
+            std::any_of(snapshot.entries.begin(), snapshot.entries.end(),
+                        [&](const CachedEntry &e) { return toLower(e.name) == toLower(valueName); });
+        if (sameNameOtherCase) {
+            snapshot.valid = false;
+            return;
+        }
+        std::string lowered = toLower(*data);
+        std::string lastKey = lastElementKey(lowered);
+        std::string fileName = fileNameOf(lowered);
+        snapshot.entries.push_back({valueName, std::move(lowered), std::move(lastKey), std::move(fileName)});
+    } else if (entry == snapshot.entries.end()) {
+        snapshot.valid = false;  // a deleted name spelled in another case than the listed one
+        return;
+    } else if (data == nullptr) {
+        snapshot.entries.erase(entry);
+    } else {
+        entry->data = toLower(*data);
+        entry->key = lastElementKey(entry->data);
+        entry->fileName = fileNameOf(entry->data);
+    }
+    snapshot.stamp = key.stamp();
+}
+
+}  // namespace
+
+winreg::KeyHandle openFontsKey(HKEY root) {
+    winreg::KeyHandle key;
+    // A fresh profile has no per-user Fonts key yet; the per-user store is created on demand.
+    if (root == HKEY_CURRENT_USER) {
+        key.create(root, kFontsKey);
+    } else {
+        key.open(root, kFontsKey);
+    }
+    return key;
+}
+
+bool writeFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &valueName, const std::string &path) {
     try {
-        winreg::KeyHandle key;
-        // A fresh profile has no per-user Fonts key yet; the per-user store is created on demand.
-        LONG opened = root == HKEY_CURRENT_USER ? key.create(root, kFontsKey) : key.open(root, kFontsKey);
-        if (opened != ERROR_SUCCESS) return false;
-        return key.setString(fontRegValueName(family), path) == ERROR_SUCCESS;
+        if (key.setString(valueName, path) != ERROR_SUCCESS) return false;
+        noteWrite(root, key, valueName, &path);
+        return true;
     } catch (const std::exception &e) {
         LOG(ERROR) << "[注册表]" << "\t" << "[设置注册表值] [失败]" << e.what();
         return false;
     }
+}
+
+bool removeFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &valueName) {
+    try {
+        if (isBlank(valueName)) return false;
+        if (key.deleteValue(valueName) != ERROR_SUCCESS) return false;
+        noteWrite(root, key, valueName, nullptr);
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+std::string readFontEntry(const winreg::KeyHandle &key, const std::string &valueName) {
+    try {
+        return key.readString(valueName);
+    } catch (const std::exception &) {
+        return {};
+    }
+}
+
+bool setFontRegValueByFamilyAndPath(HKEY root, const std::string &family, const std::string &path) {
+    const winreg::KeyHandle key = openFontsKey(root);
+    return key && writeFontEntry(root, key, fontRegValueName(family), path);
 }
 
 std::string getFontRegStringValueByPath(HKEY root, const std::string &path) {
@@ -135,11 +313,46 @@ std::string getFontRegStringValueByPath(HKEY root, const std::string &path) {
         const bool system = isSystemFontPath(path);
         const std::string lowered = toLower(path);
         const std::string wanted = fileNameOf(lowered);
+        const std::string wantedKey = lastElementKey(lowered);
         const std::filesystem::path target = toWidePath(weaklyCanonicalText(lowered));
-        for (const winreg::ValueEntry &entry : key.listValues()) {
-            const std::string data = toLower(key.readString(entry.name));
-            if (target == toWidePath(weaklyCanonicalText(data))) return entry.name;
-            if (system && fileNameOf(data) == wanted) return entry.name;
+
+        // A value matches when its data, made canonical, equals the path made canonical
+        // (or, for all-users fonts, when its file name equals the path's). Canonical forms
+        // are costly (each one looks at the disk), so only values whose last path element
+        // equals the path's are made canonical. Making a path canonical here resolves "." and
+        // "..", separators and a relative start, and keeps the last element (the key takes it
+        // without trailing dots and spaces, in case a platform drops them). The filesystem library of this toolchain
+        // follows no link on Windows and expands no short 8.3 name, so neither gives a match
+        // under another file name (with a library that resolved links, a link under another
+        // name would escape this test). A value whose last element canonicalisation may
+        // replace ("." or "..", a trailing separator, a stream name) has the key "" and is
+        // always made canonical, as is every value when the path itself has such an element.
+        const auto matches = [&](const std::string &data, const std::string &dataKey, const std::string &fileName) {
+            if (wantedKey.empty() || dataKey.empty() || dataKey == wantedKey) {
+                if (target == toWidePath(weaklyCanonicalText(data))) return true;
+            }
+            return system && fileName == wanted;
+        };
+
+        std::lock_guard<std::mutex> lock(snapshotMutex);
+        KeySnapshot &snapshot = snapshots[root];
+        bool fresh = false;
+        if (!snapshot.valid || !(snapshot.stamp == key.stamp())) {
+            readSnapshot(key, snapshot);
+            fresh = true;
+        }
+        for (;;) {
+            for (const CachedEntry &entry : snapshot.entries) {
+                if (!matches(entry.data, entry.key, entry.fileName)) continue;
+                if (fresh) return entry.name;
+                // Confirm the value still says so before it is used.
+                const std::string now = toLower(key.readString(entry.name));
+                if (now == entry.data) return entry.name;
+                break;
+            }
+            if (fresh) return {};
+            readSnapshot(key, snapshot);  // a miss, or a value changed behind our back
+            fresh = true;
         }
     } catch (const std::exception &e) {
         LOG(ERROR) << "[注册表]" << "\t" << "[注册表获取信息失败]" << e.what();
@@ -148,24 +361,15 @@ std::string getFontRegStringValueByPath(HKEY root, const std::string &path) {
 }
 
 std::string getFontRegStringValueByName(HKEY root, const std::string &valueName) {
-    try {
-        winreg::KeyHandle key;
-        if (key.open(root, kFontsKey) != ERROR_SUCCESS) return {};
-        return key.readString(valueName);
-    } catch (const std::exception &) {
-        return {};
-    }
+    winreg::KeyHandle key;
+    if (key.open(root, kFontsKey) != ERROR_SUCCESS) return {};
+    return readFontEntry(key, valueName);
 }
 
 bool deleteFontRegValue(HKEY root, const std::string &valueName) {
-    try {
-        winreg::KeyHandle key;
-        if (key.open(root, kFontsKey) != ERROR_SUCCESS) return false;
-        if (isBlank(valueName)) return false;
-        return key.deleteValue(valueName) == ERROR_SUCCESS;
-    } catch (const std::exception &) {
-        return false;
-    }
+    winreg::KeyHandle key;
+    if (key.open(root, kFontsKey) != ERROR_SUCCESS) return false;
+    return removeFontEntry(root, key, valueName);
 }
 
 std::string localFontsFolder() {
