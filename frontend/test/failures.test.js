@@ -117,6 +117,7 @@ test('hostile records: null texts, invalid UTF-8 and very long texts return a st
   });
   t.after(() => word.stop());
   const invalid = bytes(0xff, 0xfe, 0x41, 0xc3, 0x28, 0xed, 0xa0, 0x80); // no valid sequence
+  t.after(() => koffi.free(invalid));
   const longPath = 'C:\\' + 'a\\'.repeat(20000) + 'f.ttf';
   const longName = 'V'.repeat(100000);
   const nulls = { family: null, path: null, postscriptName: null, style: null };

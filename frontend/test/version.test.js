@@ -25,8 +25,9 @@ function query(block, sub) {
   return VerQueryValueW(block, sub, value, size) === 1 && size[0] > 0 ? { pointer: value[0], size: size[0] } : null;
 }
 
-test('file and product version are what version() returns, with the names of the library', () => {
+test('file and product version are what version() returns, with the names of the library', (t) => {
   const block = versionBlock(vorla.defaultDllPath());
+  t.after(() => koffi.free(block));
   const [major, minor, patch] = api.version().split('.').map(Number);
   assert.equal(api.version(), '1.0.0');
 
