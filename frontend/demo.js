@@ -24,7 +24,7 @@ function demoFrame(api, logDir) {
   }
 }
 
-function demoCatalogue(api) {
+async function demoCatalogue(api) {
   section('font catalogue');
   const fonts = api.getAvailableFonts();
   console.log(`getAvailableFonts(): ${fonts.length} faces, for example:`);
@@ -34,6 +34,13 @@ function demoCatalogue(api) {
     console.log(`  ${f.postscriptName.padEnd(20)} ${f.family} / ${f.style}  weight ${f.weight} width ${f.width} ${flags}`);
     console.log(`  ${''.padEnd(20)} ${f.path}`);
   }
+  // The same listing on one of koffi's worker threads, while a timer keeps ticking.
+  let ticks = 0;
+  const timer = setInterval(() => { ticks += 1; }, 5);
+  const listed = await api.promises.getAvailableFonts();
+  clearInterval(timer);
+  console.log(`promises.getAvailableFonts(): ${listed.length} faces, ${ticks} timer ticks meanwhile, ` +
+    `same as the synchronous listing: ${JSON.stringify(listed) === JSON.stringify(fonts)}`);
 }
 
 function demoTempFont(api) {
@@ -74,6 +81,17 @@ async function demoApps(api, logDir) {
       `${api.applyFontForApplication({ family: 'Arial' }, process.pid)}`);
   } finally {
     await word.stop();
+  }
+  // A failure caught inside the library comes back as its status, synchronously and as a promise.
+  const notRunning = await standIn.start('WINWORD.EXE', { windows: [{ className: 'OpusApp', title: 'Draft.docx - Word' }] });
+  try {
+    console.log(`applyFontForApplication(Arial, ${notRunning.processId}) (Word without its automation object): ` +
+      `${api.applyFontForApplication({ family: 'Arial' }, notRunning.processId)}`);
+    const statuses = await Promise.all([1, 2, 3, 4].map(() =>
+      api.promises.applyFontForApplication({ family: 'Arial' }, notRunning.processId)));
+    console.log(`four promises.applyFontForApplication at once: ${JSON.stringify(statuses)}`);
+  } finally {
+    await notRunning.stop();
   }
   for (const file of fs.readdirSync(logDir)) {
     for (const line of fs.readFileSync(path.join(logDir, file), 'utf8').split(/\r?\n/)) {
@@ -220,7 +238,7 @@ async function main() {
   demoInstall(api, logDir);
   await demoMarlet();
   await demoApps(api, logDir);
-  demoCatalogue(api);
+  await demoCatalogue(api);
   demoTempFont(api);
   await demoDesignApps(api);
   demoPermissions(api);

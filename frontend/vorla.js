@@ -46,6 +46,20 @@ const VPermission = koffi.struct('VPermission', {
   granted: 'int',
 });
 
+// The library's status codes: one number space for every export that returns a status.
+const status = Object.freeze({
+  done: 0,
+  tempRemoveRefused: 1003, // the platform refused to remove a temporary font resource
+  notFound: 1005, // font file missing or unreadable, or font not in the registry
+  platformRefusedFont: 1007, // the platform refused to register the font
+  registry: 1011, // registry entry not written or not deleted
+  copy: 1013, // copying the font file failed
+  resourceRemove: 1015, // removal of the font resource failed during an uninstall
+  exception: 1111, // a failure was caught inside the library (exception, automation, script)
+  noApplication: 2001, // no supported application handled the request
+  versionTooOld: 2003, // the application's version is too old for applying a font
+});
+
 const records = { VorlaConfig, FontForm, ApplyFont, FontData, WindowData, VPermission };
 const recordSizes = { VorlaConfig: 48, FontForm: 32, ApplyFont: 40, FontData: 48, WindowData: 24, VPermission: 16 };
 
@@ -109,6 +123,33 @@ function open(dllPath = defaultDllPath()) {
     uninstallFont: lib.func('int uninstallFont(FontForm *font)'),
   };
 
+  // Readers of the list exports' results, shared by the synchronous and the promise forms.
+  const lists = {
+    fonts(pointer, count) {
+      const fonts = takeArray(pointer, FontData, raw.releaseFontData);
+      if (fonts.length !== count[0]) throw new Error(`getAvailableFonts: count ${count[0]}, array of ${fonts.length}`);
+      return fonts;
+    },
+    permissions(pointer) {
+      return takeArray(pointer, VPermission, raw.releaseVPermission).map((p) => ({ name: p.name, granted: p.granted === 1 }));
+    },
+    applications(pointer) {
+      const windows = takeArray(pointer, WindowData, raw.releaseWindowData);
+      return windows.map((w) => ({ exeName: w.exeName, title: w.title, processId: w.processId }));
+    },
+  };
+  const applyRequest = (font, processId) => ({
+    family: font.family ?? null,
+    path: font.path ?? null,
+    postscriptName: font.postscriptName ?? null,
+    style: font.style ?? null,
+    processId,
+  });
+  // Runs an export on one of koffi's worker threads; the records are converted before the call starts.
+  const onWorker = (fn, ...args) => new Promise((resolve, reject) => {
+    fn.async(...args, (error, result) => (error ? reject(error) : resolve(result)));
+  });
+
   const api = {
     raw,
     lib,
@@ -136,19 +177,11 @@ function open(dllPath = defaultDllPath()) {
     // The installed font faces: [{ path, postscriptName, family, style, weight, width, italic, monospace }].
     getAvailableFonts() {
       const count = [0];
-      const pointer = raw.getAvailableFonts(count);
-      const fonts = takeArray(pointer, FontData, raw.releaseFontData);
-      if (fonts.length !== count[0]) throw new Error(`getAvailableFonts: count ${count[0]}, array of ${fonts.length}`);
-      return fonts;
+      return lists.fonts(raw.getAvailableFonts(count), count);
     },
     // [{ name, granted }] for every permission the library knows ("runAdmin").
     getPermissions() {
-      const count = [0];
-      const pointer = raw.getPermissions(count);
-      return takeArray(pointer, VPermission, raw.releaseVPermission).map((p) => ({
-        name: p.name,
-        granted: p.granted === 1,
-      }));
+      return lists.permissions(raw.getPermissions([0]));
     },
     // Obtains the named permission: 0 when it was not obtained. A granted
     // "runAdmin" request starts the host program again, elevated, and ends this
@@ -159,20 +192,12 @@ function open(dllPath = defaultDllPath()) {
     // Windows of running supported applications, one per process:
     // [{ exeName, title, processId }] (exeName / title null when empty).
     getAvailableApplications() {
-      const count = [0];
-      const windows = takeArray(raw.getAvailableApplications(count), WindowData, raw.releaseWindowData);
-      return windows.map((w) => ({ exeName: w.exeName, title: w.title, processId: w.processId }));
+      return lists.applications(raw.getAvailableApplications([0]));
     },
     // font: { family, path, postscriptName, style } (missing texts pass as null);
     // processId 0 targets the topmost recognised window. Returns the status code.
     applyFontForApplication(font, processId = 0) {
-      return raw.applyFontForApplication({
-        family: font.family ?? null,
-        path: font.path ?? null,
-        postscriptName: font.postscriptName ?? null,
-        style: font.style ?? null,
-        processId,
-      });
+      return raw.applyFontForApplication(applyRequest(font, processId));
     },
     // Permanent install of font.path for the current user; returns the status code.
     installFont(font) {
@@ -182,8 +207,38 @@ function open(dllPath = defaultDllPath()) {
     uninstallFont(font) {
       return raw.uninstallFont(fontForm(font));
     },
+    // The same calls returning Promises (like node's fs.promises): each runs on one of koffi's
+    // worker threads, so the event loop goes on while it works. Calls may overlap; results have
+    // the same form as those of the synchronous functions.
+    promises: {
+      async getAvailableFonts() {
+        const count = [0];
+        return lists.fonts(await onWorker(raw.getAvailableFonts, count), count);
+      },
+      async installFont(font) {
+        return onWorker(raw.installFont, fontForm(font));
+      },
+      async uninstallFont(font) {
+        return onWorker(raw.uninstallFont, fontForm(font));
+      },
+      async installTempFont(font) {
+        return onWorker(raw.installTempFont, fontForm(font));
+      },
+      async uninstallTempFont(font) {
+        return onWorker(raw.uninstallTempFont, fontForm(font));
+      },
+      async getAvailableApplications() {
+        return lists.applications(await onWorker(raw.getAvailableApplications, [0]));
+      },
+      async applyFontForApplication(font, processId = 0) {
+        return onWorker(raw.applyFontForApplication, applyRequest(font, processId));
+      },
+      async getPermissions() {
+        return lists.permissions(await onWorker(raw.getPermissions, [0]));
+      },
+    },
   };
   return api;
 }
 
-module.exports = { koffi, records, recordSizes, checkLayout, arrayCount, takeArray, fontForm, open, defaultDllPath };
+module.exports = { koffi, status, records, recordSizes, checkLayout, arrayCount, takeArray, fontForm, open, defaultDllPath };

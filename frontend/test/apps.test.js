@@ -36,9 +36,7 @@ test('a running Word is listed once, and the font lands on its selection', async
   assert.match(log, /\[INFO \| [^\n]*\| \[applyFontForApplication\]\t\[Application:WINWORD\.EXE\] \[fontFamily:宋体\] \(0\)/);
 });
 
-// Only paths without a caught failure run here: under Wine, a C++ exception thrown inside the library
-// while koffi runs the call on its own stack is not dispatched to the library's handler. The failure
-// statuses (1111) are covered by the C++ suite, which calls the exports directly.
+// The failure statuses (1111 and more) through the bridge: failures.test.js.
 test('a process without a recognised window: not listed, and 2001', async (t) => {
   const other = await standIn.start('wps.exe', {
     progIds: ['Kwps.Application'],

@@ -1,12 +1,44 @@
 #pragma once
-// The exception boundary of the status-returning exports: a standard exception becomes
-// status 1111 with exactly one error line holding its text. Nothing crosses the C boundary.
+// The exception boundary of the exports: a standard exception becomes status 1111 with exactly
+// one error line holding its text, and nothing crosses the C boundary. Every export body also
+// runs under a HandlerListHidden, so that the library's own try/catch works the same whether a
+// C++ program or a JavaScript host (koffi) calls it.
+#include <windows.h>
+
 #include <exception>
 
 #include "common/Status.h"
 #include "easylogging++.h"
 
 namespace VorlaNode {
+
+// Hides the calling thread's NT_TIB::ExceptionList for the length of one export call: sets it
+// to -1 (the end of the list) and puts the saved head back on every way out.
+//
+// Why: Wine's x64 exception dispatcher, after each unwind step, also runs the handlers of
+// Wine's own frames kept in that list whenever a frame lies below the current stack pointer.
+// koffi runs each native call on a stack of its own placed above the thread's real stack, so
+// every frame of the thread's real stack then counts as "below": the thread-start frame's
+// unhandled-exception filter runs before the library's own catch is reached, and the host
+// process ends. With the list empty, dispatch finds only the library's handlers through the
+// unwind tables, as it does for a plain C++ caller; Wine's own exceptions inside the call
+// (raised and handled below this frame) push and pop their entries as usual. x64 Windows never
+// reads the list (its unwinding is table based), so hiding it there changes nothing. The call
+// stays on the calling thread: COM apartments and thread state are untouched.
+class HandlerListHidden {
+public:
+    HandlerListHidden() noexcept
+        : tib_(reinterpret_cast<NT_TIB*>(NtCurrentTeb())), saved_(tib_->ExceptionList) {
+        tib_->ExceptionList = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD*>(-1);
+    }
+    ~HandlerListHidden() { tib_->ExceptionList = saved_; }
+    HandlerListHidden(const HandlerListHidden&) = delete;
+    HandlerListHidden& operator=(const HandlerListHidden&) = delete;
+
+private:
+    NT_TIB* tib_;
+    EXCEPTION_REGISTRATION_RECORD* saved_;
+};
 
 template <class Operation>
 int guarded(Operation&& operation) noexcept {

@@ -8,6 +8,7 @@
 #include "Boundary.h"
 #include "HandOff.h"
 #include "InitLog.h"
+#include "Version.h"
 #include "easylogging++.h"
 #include "fontmanager/FontManager.h"
 #include "interactive/win/WindowsInterActive.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr char kVersion[] = "1.0.0";
+constexpr char kVersion[] = VORLANODE_VERSION_TEXT;
 
 // Library-wide settings. `initial` writes them with plain stores: the front end calls it first,
 // never concurrently with another export.
@@ -41,6 +42,7 @@ void keepUnlessEmpty(std::string& current, const char* text) {
 }  // namespace
 
 VORLANODE_API int initial(VorlaNode::VorlaConfig* config) {
+    const VorlaNode::HandlerListHidden hidden;
     try {
         VorlaNode::initLog(*config);
         LibrarySettings& s = settings();
@@ -55,15 +57,28 @@ VORLANODE_API int initial(VorlaNode::VorlaConfig* config) {
     return 1;
 }
 
-VORLANODE_API const char* version() { return kVersion; }
+VORLANODE_API const char* version() {
+    const VorlaNode::HandlerListHidden hidden;
+    return kVersion;
+}
 
-VORLANODE_API void releaseFontData(VorlaNode::FontData* array) { VorlaNode::releaseArray(array); }
+VORLANODE_API void releaseFontData(VorlaNode::FontData* array) {
+    const VorlaNode::HandlerListHidden hidden;
+    VorlaNode::releaseArray(array);
+}
 
-VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array) { VorlaNode::releaseArray(array); }
+VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array) {
+    const VorlaNode::HandlerListHidden hidden;
+    VorlaNode::releaseArray(array);
+}
 
-VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array) { VorlaNode::releaseArray(array); }
+VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array) {
+    const VorlaNode::HandlerListHidden hidden;
+    VorlaNode::releaseArray(array);
+}
 
 VORLANODE_API VorlaNode::FontData* getAvailableFonts(int* count) {
+    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::handOffList<VorlaNode::FontData>(count, [] {
         std::unique_ptr<FontManager::FontList> fonts;
         FontManager::FontManagerImpl().getAvailableFonts(&fonts, settings().language);
@@ -85,6 +100,7 @@ VORLANODE_API VorlaNode::FontData* getAvailableFonts(int* count) {
 }
 
 VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count) {
+    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::handOffList<VorlaNode::WindowData>(count, [] {
         const std::vector<WindowEntity> windows = interActive.getAvailableApplications();
         return VorlaNode::handOff<VorlaNode::WindowData>(
@@ -98,6 +114,7 @@ VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count) {
 }
 
 VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request) {
+    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([request] {
         // Dispatch reads only the process id of the target; 0 means no particular one.
         std::unique_ptr<WindowEntity> target;
@@ -112,22 +129,27 @@ VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request) {
 }
 
 VORLANODE_API int installFont(VorlaNode::FontForm* font) {
+    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([font] { return interActive.installFont(font->toInteractiveFont().get()); });
 }
 
 VORLANODE_API int uninstallFont(VorlaNode::FontForm* font) {
+    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([font] { return interActive.uninstallFont(font->toInteractiveFont().get()); });
 }
 
 VORLANODE_API int installTempFont(VorlaNode::FontForm* font) {
+    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([font] { return interActive.installTempFont(font->toInteractiveFont().get()); });
 }
 
 VORLANODE_API int uninstallTempFont(VorlaNode::FontForm* font) {
+    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([font] { return interActive.uninstallTempFont(font->toInteractiveFont().get()); });
 }
 
 VORLANODE_API VorlaNode::VPermission* getPermissions(int* count) {
+    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::handOffList<VorlaNode::VPermission>(count, [] {
         WindowsPlatformPermissions registry;
         const auto entries = registry.all();
@@ -142,6 +164,7 @@ VORLANODE_API VorlaNode::VPermission* getPermissions(int* count) {
 }
 
 VORLANODE_API int requestPermission(char* name) {
+    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([name] {
         WindowsPlatformPermissions registry;
         return registry.request(name);

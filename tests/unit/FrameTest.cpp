@@ -150,6 +150,42 @@ TEST(ExceptionBoundary, StandardExceptionBecomes1111WithOneErrorLine) {
     EXPECT_EQ(errors[0].substr(errors[0].size() - std::string("copy refused: 字体").size()), "copy refused: 字体");
 }
 
+// The handler list of the thread is hidden for the length of a call and put back on every way out,
+// also when an exception leaves the scope, and under nesting; the platform's own handled faults and
+// the library's own try/catch work meanwhile.
+TEST(ExceptionBoundary, HandlerListHiddenForTheCallAndPutBackOnEveryWayOut) {
+    auto* const tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+    auto* const hidden = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD*>(-1);
+    // A head that is not the list's end, so that hiding and restoring are both visible.
+    EXCEPTION_REGISTRATION_RECORD* const original = tib->ExceptionList;
+    EXCEPTION_REGISTRATION_RECORD marker{};
+    marker.Next = original;
+    tib->ExceptionList = &marker;
+
+    {
+        const HandlerListHidden outer;
+        EXPECT_EQ(tib->ExceptionList, hidden);
+        {
+            const HandlerListHidden inner;
+            EXPECT_EQ(tib->ExceptionList, hidden);
+        }
+        EXPECT_EQ(tib->ExceptionList, hidden);
+        EXPECT_NE(IsBadReadPtr(nullptr, 1), FALSE);  // a fault the platform handles inside
+        EXPECT_EQ(guarded([]() -> int { throw std::runtime_error("inside"); }), Status::kException);
+        EXPECT_EQ(tib->ExceptionList, hidden);
+    }
+    EXPECT_EQ(tib->ExceptionList, &marker);
+
+    try {
+        const HandlerListHidden scope;
+        throw std::runtime_error("leaves the scope");
+    } catch (const std::runtime_error&) {
+        EXPECT_EQ(tib->ExceptionList, &marker);
+    }
+    EXPECT_EQ(tib->ExceptionList, &marker);
+    tib->ExceptionList = original;
+}
+
 TEST(LogSetup, FileLandsInAFolderOutsideTheAnsiCodePage) {
     // Under code page 1252 these characters cannot pass through the library's narrow file name.
     TempDir dir("日志-𠀋");

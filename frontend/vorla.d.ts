@@ -1,0 +1,157 @@
+// Types of vorla.js: the front end's bridge to VorlaNode.dll.
+import type * as koffiModule from 'koffi' with { 'resolution-mode': 'require' };
+
+/** A function of the library as koffi declares it (callable, with .async). */
+export type KoffiFunction = ReturnType<koffiModule.LibraryHandle['func']>;
+
+/** The library's status codes. */
+export declare const status: Readonly<{
+  done: 0;
+  /** The platform refused to remove a temporary font resource. */
+  tempRemoveRefused: 1003;
+  /** Font file missing or unreadable, or font not in the registry. */
+  notFound: 1005;
+  /** The platform refused to register the font. */
+  platformRefusedFont: 1007;
+  /** Registry entry not written or not deleted. */
+  registry: 1011;
+  /** Copying the font file failed. */
+  copy: 1013;
+  /** Removal of the font resource failed during an uninstall. */
+  resourceRemove: 1015;
+  /** A failure was caught inside the library (exception, automation, script). */
+  exception: 1111;
+  /** No supported application handled the request. */
+  noApplication: 2001;
+  /** The application's version is too old for applying a font. */
+  versionTooOld: 2003;
+}>;
+
+/** Any status an export returns. */
+export type StatusCode = (typeof status)[keyof typeof status];
+
+/** Settings for initial(); missing texts are passed as null (the library keeps its defaults). */
+export interface VorlaConfig {
+  /** Folder of the log file, ending with a path separator. */
+  logPath?: string | null;
+  logName?: string | null;
+  language?: string | null;
+  appName?: string | null;
+  appId?: string | null;
+}
+
+/** A font as the install, uninstall and apply calls take it; missing texts are passed as null. */
+export interface FontForm {
+  family?: string | null;
+  path?: string | null;
+  postscriptName?: string | null;
+  style?: string | null;
+}
+
+/** One installed font face, as getAvailableFonts lists it. */
+export interface FontData {
+  path: string | null;
+  postscriptName: string | null;
+  family: string | null;
+  style: string | null;
+  weight: number;
+  width: number;
+  italic: boolean;
+  monospace: boolean;
+}
+
+/** One window of a running supported application (texts are null when empty). */
+export interface WindowData {
+  exeName: string | null;
+  title: string | null;
+  processId: number;
+}
+
+/** A named permission and whether the process holds it. */
+export interface Permission {
+  name: string;
+  granted: boolean;
+}
+
+/** The same calls as Vorla's, returning Promises; each runs on one of koffi's worker threads. */
+export interface VorlaPromises {
+  getAvailableFonts(): Promise<FontData[]>;
+  installFont(font: FontForm): Promise<StatusCode>;
+  uninstallFont(font: FontForm): Promise<StatusCode>;
+  installTempFont(font: FontForm): Promise<StatusCode>;
+  uninstallTempFont(font: FontForm): Promise<StatusCode>;
+  getAvailableApplications(): Promise<WindowData[]>;
+  applyFontForApplication(font: FontForm, processId?: number): Promise<StatusCode>;
+  getPermissions(): Promise<Permission[]>;
+}
+
+/** The koffi functions of the exports, for callers that need the records as the library sees them. */
+export interface RawExports {
+  initial: KoffiFunction;
+  version: KoffiFunction;
+  versionPointer: KoffiFunction;
+  getAvailableFonts: KoffiFunction;
+  releaseFontData: KoffiFunction;
+  installTempFont: KoffiFunction;
+  uninstallTempFont: KoffiFunction;
+  releaseWindowData: KoffiFunction;
+  releaseVPermission: KoffiFunction;
+  getPermissions: KoffiFunction;
+  requestPermission: KoffiFunction;
+  getAvailableApplications: KoffiFunction;
+  applyFontForApplication: KoffiFunction;
+  installFont: KoffiFunction;
+  uninstallFont: KoffiFunction;
+}
+
+/** The loaded library. */
+export interface Vorla {
+  raw: RawExports;
+  lib: koffiModule.LibraryHandle;
+  /** Sets up logging and the library's settings; call it first. Always 1. */
+  initial(config?: VorlaConfig): number;
+  /** The library's version, "1.0.0". */
+  version(): string;
+  /** Temporary install of font.path for this session: 0, 1005 or 1007. */
+  installTempFont(font: FontForm): StatusCode;
+  /** Removes a temporary font: 0, 1003 or 1005. */
+  uninstallTempFont(font: FontForm): StatusCode;
+  /** The installed font faces. */
+  getAvailableFonts(): FontData[];
+  /** Every permission the library knows ("runAdmin"). */
+  getPermissions(): Permission[];
+  /**
+   * Obtains the named permission: 0 when it was not obtained. A granted "runAdmin" request
+   * starts the host program again, elevated, and ends this process.
+   */
+  requestPermission(name: string): number;
+  /** Windows of running supported applications, one per process. */
+  getAvailableApplications(): WindowData[];
+  /** Applies the font to the application of processId (0: the topmost recognised window). */
+  applyFontForApplication(font: FontForm, processId?: number): StatusCode;
+  /** Permanent install of font.path for the current user. */
+  installFont(font: FontForm): StatusCode;
+  /** Permanent uninstall of the installed file font.path. */
+  uninstallFont(font: FontForm): StatusCode;
+  promises: VorlaPromises;
+}
+
+export declare const koffi: typeof koffiModule;
+/** The koffi types of the exchange records. */
+export declare const records: Readonly<Record<
+  'VorlaConfig' | 'FontForm' | 'ApplyFont' | 'FontData' | 'WindowData' | 'VPermission', koffiModule.TypeObject>>;
+/** The byte sizes the library expects of the records. */
+export declare const recordSizes: Readonly<Record<keyof typeof records, number>>;
+/** Throws when a record's koffi layout differs from the library's. */
+export declare function checkLayout(): void;
+/** Number of elements of an array returned by a list export. */
+export declare function arrayCount(pointer: unknown): number;
+/** Reads a returned array into plain objects and hands it back to its release function. */
+export declare function takeArray<T = unknown>(
+  pointer: unknown, elementType: koffiModule.TypeObject, release: (pointer: unknown) => void): T[];
+/** A FontForm record with every text present (null where missing). */
+export declare function fontForm(font?: FontForm): Required<FontForm>;
+/** The library path: VORLA_DLL, else build/windows/VorlaNode.dll of the source tree. */
+export declare function defaultDllPath(): string;
+/** Loads the library and returns its exports, wrapped for JavaScript callers. */
+export declare function open(dllPath?: string): Vorla;
