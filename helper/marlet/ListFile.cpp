@@ -35,7 +35,6 @@ void loadListFile(Invocation &invocation) {
         invocation.fontList.clear();
         return;
     }
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
     invocation.fontList = unquote(text);
 }
 

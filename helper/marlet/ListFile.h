@@ -13,7 +13,7 @@ namespace Marlet {
 bool readListFile(const std::string &path, std::string &text);
 
 // For a list given as "@<file>": reads the file and sets fontList to its text, unquoted
-// like the command-line text (a UTF-8 byte order mark is dropped). A file that cannot be
+// like the command-line text (the JSON parser skips a UTF-8 byte order mark). A file that cannot be
 // read leaves the list empty and writes one line naming the file to standard error.
 void loadListFile(Invocation &invocation);
 
