@@ -40,6 +40,17 @@ test('the quoted list holds no double quote and reads back as the same list', ()
   assert.throws(() => marlet.marletArguments('remove', []));
 });
 
+// Runs work and counts the ticks of a 5 ms timer meanwhile: the event loop must keep running.
+async function counting(work) {
+  let ticks = 0;
+  const timer = setInterval(() => { ticks += 1; }, 5);
+  try {
+    return { value: await work(), ticks };
+  } finally {
+    clearInterval(timer);
+  }
+}
+
 // The shell call of the real start, recorded: what the bridge handed to ShellExecuteExW.
 function recordingStart(seen) {
   return (request) => marlet.shellStart(request, (info) => {
@@ -100,8 +111,9 @@ test('the window handle reaches Marlet and the window gets its messages', async 
   const family = uniqueFamily('w');
   const fileName = `w-${process.pid}-${fontCounter}.ttf`;
   const font = writeSampleFont(path.join(dir, fileName), family);
-  const installed = await marlet.runMarlet('install', [{ family, path: font }], { window: handle });
-  assert.deepEqual(installed.codes, [0]);
+  const installed = await counting(() => marlet.runMarlet('install', [{ family, path: font }], { window: handle }));
+  assert.deepEqual(installed.value.codes, [0]);
+  assert.ok(installed.ticks > 0, 'the event loop ran while Marlet worked');
   const removed = await marlet.runMarlet('uninstall', [{ path: path.join(userFontsFolder(), fileName) }],
     { window: handle });
   assert.deepEqual(removed.codes, [0]);
@@ -123,12 +135,13 @@ test('a thousand fonts go through one run in a list file, with every index repor
   const fonts = Array.from({ length: 1000 }, (_, i) => ({ path: `${folder}\\font-${i}-${process.pid}.ttf` }));
   const seen = [];
   const events = [];
-  const { codes } = await marlet.runMarlet('uninstall', fonts, {
+  const { value: { codes }, ticks } = await counting(() => marlet.runMarlet('uninstall', fonts, {
     start: recordingStart(seen),
     onProgress: (index, status) => events.push([index, status]),
     onDone: (count) => events.push(['done', count]),
-  });
+  }));
   assert.deepEqual(codes, fonts.map(() => 1005));
+  assert.ok(ticks > 0, 'the event loop ran while the progress window was pumped');
   assert.deepEqual(events, [...fonts.map((_, i) => [i, 1005]), ['done', 1000]]);
   assert.equal(seen.length, 1);
   const m = seen[0].parameters.match(/^-u "?@(.+list\.json)"? -o "?(.+result\.json)"? -w -?\d+$/);
