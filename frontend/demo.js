@@ -147,7 +147,8 @@ function demoInstall(api, logDir) {
   for (const line of newLogLines(logDir, before)) console.log(`  ${line}`);
 }
 
-// Batch install and uninstall through the installer Marlet.exe, started as the front end starts it.
+// Batch install and uninstall through the installer Marlet.exe, started as the front end starts it:
+// through the shell's "runas" verb, with a progress bar fed by Marlet's window messages.
 async function demoMarlet() {
   section('installer Marlet.exe: batch install and uninstall');
   const marlet = require('./marlet.js');
@@ -165,17 +166,27 @@ async function demoMarlet() {
   fonts.push({ family: 'Missing', path: path.join(dir, 'missing.ttf') });
   for (const f of fonts) console.log(`  ${f.path}`);
 
-  const installed = await marlet.runMarlet('install', fonts);
+  // One line per progress message: a bar of the fonts done so far, the index and its status.
+  const progressBar = (total) => ({
+    onProgress(index, status) {
+      const done = index + 1;
+      const bar = '#'.repeat(Math.round((done / total) * 20)).padEnd(20, '.');
+      console.log(`  [${bar}] ${done}/${total}  font ${index}: ${status}`);
+    },
+    onDone(count) {
+      console.log(`  done: ${count} results`);
+    },
+  });
+
+  const installed = await marlet.runMarlet('install', fonts, progressBar(fonts.length));
   console.log(`Marlet -i, ${fonts.length} fonts -> ${JSON.stringify(installed.results)}`);
-  for (const line of installed.log.split(/\r?\n/)) if (line) console.log(`  ${line}`);
 
   const folder = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts');
   const copies = fonts.slice(0, 3).map((f) => ({ path: path.join(folder, path.basename(f.path)) }));
   for (const c of copies) console.log(`  installed copy ${c.path}: ${fs.existsSync(c.path) ? 'present' : 'MISSING'}`);
 
-  const removed = await marlet.runMarlet('uninstall', copies);
+  const removed = await marlet.runMarlet('uninstall', copies, progressBar(copies.length));
   console.log(`Marlet -u, ${copies.length} fonts -> ${JSON.stringify(removed.results)}`);
-  for (const line of removed.log.split(/\r?\n/)) if (line) console.log(`  ${line}`);
   for (const c of copies) console.log(`  ${c.path}: ${fs.existsSync(c.path) ? 'still there' : 'removed'}`);
 }
 

@@ -1,14 +1,14 @@
 'use strict';
-// Starts the installer Marlet.exe as the front end does: the font list goes on the command
-// line as JSON with every double quote written as a backslash and an apostrophe, the result
-// list comes back through a file ("-o"), and an optional window handle ("-w") receives the
-// progress messages 0x1401-0x1404. Marlet runs elevated: on Windows every start passes the
-// elevation prompt.
+// Starts the installer Marlet.exe as the front end does. Marlet's manifest requires administrator
+// rights, so it is started through the shell with the "runas" verb (one consent prompt per run on
+// Windows; none under Wine, which has no elevation). Such a start cannot redirect the program's
+// output: the result list comes back through a file ("-o"), progress through window messages
+// 0x1401-0x1404 to a window ("-w"), either the caller's or a message-only window of this module.
+// A list too long for the command line travels in a list file ("-i @<file>").
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { spawn } = require('node:child_process');
-const { defaultDllPath } = require('./vorla.js');
+const { koffi, defaultDllPath } = require('./vorla.js');
 
 // Window messages Marlet sends to the "-w" window.
 const messages = Object.freeze({
@@ -21,15 +21,17 @@ const messages = Object.freeze({
 // Exit codes of Marlet.
 const exitCodes = Object.freeze({ done: 0, usage: 1, resultLost: 2, failure: 3 });
 
+// The Windows error of a declined consent prompt.
+const ERROR_CANCELLED = 1223;
+
 function defaultMarletPath() {
   return process.env.VORLA_MARLET || path.join(path.dirname(defaultDllPath()), 'Marlet.exe');
 }
 
-// The font list as Marlet's command line takes it. Apostrophes inside the texts are written
-// as \u0027 first, so every backslash-apostrophe pair that Marlet sees stands for a quote.
+// The font list as Marlet reads it, on its command line or in a list file. Apostrophes inside the
+// texts are written as \u0027 first, so every backslash-apostrophe pair that Marlet sees stands for
+// a quote; empty members are left out (Marlet reads a missing member as empty).
 function quoteFontList(fonts) {
-  // Empty members are left out (Marlet reads a missing member as empty): the list must fit
-  // the command line.
   const list = fonts.map((f) => {
     const entry = {};
     for (const key of ['family', 'path', 'postscriptName', 'style']) if (f[key]) entry[key] = String(f[key]);
@@ -41,10 +43,10 @@ function quoteFontList(fonts) {
 // The longest command line Windows accepts, in UTF-16 units, terminating NUL included.
 const maxCommandLine = 32767;
 
-// The arguments of one run (without the program path).
-function marletArguments(mode, fonts, { resultFile, window } = {}) {
+// The arguments of one run (without the program path). listFile: pass the list as "@<listFile>".
+function marletArguments(mode, fonts, { resultFile, window, listFile } = {}) {
   if (mode !== 'install' && mode !== 'uninstall') throw new Error(`mode must be install or uninstall, not ${mode}`);
-  const args = [mode === 'install' ? '-i' : '-u', quoteFontList(fonts)];
+  const args = [mode === 'install' ? '-i' : '-u', listFile === undefined ? quoteFontList(fonts) : `@${listFile}`];
   if (resultFile !== undefined) args.push('-o', resultFile);
   if (window !== undefined && window !== null) {
     const handle = BigInt(window);
@@ -54,61 +56,324 @@ function marletArguments(mode, fonts, { resultFile, window } = {}) {
   return args;
 }
 
-// Runs Marlet once and resolves to { results: [{ data, code }], codes: [numbers], log } after
-// it ended; rejects with the usage text (exit code 1) or when the result list was lost.
-// fonts: [{ family, path, postscriptName, style }]; window: the front end's window handle.
-function runMarlet(mode, fonts, { window, exe = defaultMarletPath(), timeoutMs = 10 * 60 * 1000 } = {}) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'marlet-'));
-  const resultFile = path.join(dir, 'result.json');
-  const args = marletArguments(mode, fonts, { resultFile, window });
-  // Best effort: under Wine a file can stay busy for a moment after the program ended.
-  const cleanUp = () => {
-    try {
-      fs.rmSync(dir, { recursive: true, force: true, maxRetries: 5, retryDelay: 50 });
-    } catch {
-      // a leftover temporary folder is harmless
-    }
-  };
-  // Node quotes each argument; a rough upper bound of the line is enough to refuse early.
-  const length = [exe, ...args].reduce((n, a) => n + a.length + 3, 0);
-  if (length >= maxCommandLine) {
-    cleanUp();
-    return Promise.reject(new Error(`the font list makes a command line of about ${length} characters; ` +
-      `Windows takes at most ${maxCommandLine - 1}: split the list`));
-  }
-  // Output through files: programs started by node under Wine cannot write to its pipes.
-  const out = fs.openSync(path.join(dir, 'stdout.txt'), 'w');
-  const err = fs.openSync(path.join(dir, 'stderr.txt'), 'w');
-  return new Promise((resolve, reject) => {
-    const child = spawn(exe, args, { stdio: ['ignore', out, err], windowsHide: true });
-    const timer = setTimeout(() => child.kill(), timeoutMs);
-    child.on('error', (e) => {
-      clearTimeout(timer);
-      fs.closeSync(out);
-      fs.closeSync(err);
-      cleanUp();
-      reject(e);
-    });
-    child.on('exit', (code, signal) => {
-      clearTimeout(timer);
-      fs.closeSync(out);
-      fs.closeSync(err);
-      const log = fs.readFileSync(path.join(dir, 'stdout.txt'), 'utf8');
-      const stderr = fs.readFileSync(path.join(dir, 'stderr.txt'), 'utf8');
-      try {
-        if (code !== exitCodes.done) {
-          const why = code === exitCodes.usage ? log.trim() : stderr.trim() || `signal ${signal}`;
-          throw Object.assign(new Error(`Marlet exited with ${code}: ${why}`), { exitCode: code, log, stderr });
-        }
-        const results = JSON.parse(fs.readFileSync(resultFile, 'utf8'));
-        resolve({ results, codes: results.map((r) => Number(r.code)), log });
-      } catch (e) {
-        reject(e);
-      } finally {
-        cleanUp();
-      }
-    });
-  });
+// One argument quoted so that the C runtime's parser gives it back unchanged.
+function quoteArgument(arg) {
+  if (arg !== '' && !/[ \t\n\v"]/.test(arg)) return arg;
+  return `"${arg.replace(/(\\*)"/g, '$1$1\\"').replace(/(\\+)$/, '$1$1')}"`;
 }
 
-module.exports = { messages, exitCodes, maxCommandLine, defaultMarletPath, quoteFontList, marletArguments, runMarlet };
+function commandLineOf(args) {
+  return args.map(quoteArgument).join(' ');
+}
+
+// What a window message from Marlet means, for a front end that passes its own window ("-w"):
+// { type: 'font', mode, index, status } after each font, { type: 'end', mode, count } after the
+// last one, null for any other message. wParam and lParam as numbers or BigInts.
+function decodeMessage(message, wParam, lParam) {
+  const int32 = (v) => Number(BigInt.asIntN(32, BigInt(v)));
+  switch (Number(message)) {
+    case messages.installedOne: return { type: 'font', mode: 'install', index: int32(wParam), status: int32(lParam) };
+    case messages.uninstalledOne: return { type: 'font', mode: 'uninstall', index: int32(wParam), status: int32(lParam) };
+    case messages.installDone: return { type: 'end', mode: 'install', count: int32(wParam) };
+    case messages.uninstallDone: return { type: 'end', mode: 'uninstall', count: int32(lParam) };
+    default: return null;
+  }
+}
+
+// ---- Windows calls, declared on first use ----
+let win32;
+function windows() {
+  if (win32) return win32;
+  const kernel32 = koffi.load('kernel32.dll');
+  const user32 = koffi.load('user32.dll');
+  const shell32 = koffi.load('shell32.dll');
+  const SHELLEXECUTEINFOW = koffi.struct('MarletShellExecuteInfo', {
+    cbSize: 'uint32_t',
+    fMask: 'uint32_t',
+    hwnd: 'void *',
+    lpVerb: 'const char16_t *',
+    lpFile: 'const char16_t *',
+    lpParameters: 'const char16_t *',
+    lpDirectory: 'const char16_t *',
+    nShow: 'int',
+    hInstApp: 'void *',
+    lpIDList: 'void *',
+    lpClass: 'const char16_t *',
+    hkeyClass: 'void *',
+    dwHotKey: 'uint32_t',
+    hIconOrMonitor: 'void *',
+    hProcess: 'void *',
+  });
+  const WNDPROC = koffi.proto('intptr_t __stdcall MarletWindowProc(void *hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam)');
+  const WNDCLASSEXW = koffi.struct('MarletWindowClass', {
+    cbSize: 'uint32_t',
+    style: 'uint32_t',
+    lpfnWndProc: 'void *',
+    cbClsExtra: 'int',
+    cbWndExtra: 'int',
+    hInstance: 'void *',
+    hIcon: 'void *',
+    hCursor: 'void *',
+    hbrBackground: 'void *',
+    lpszMenuName: 'const char16_t *',
+    lpszClassName: 'const char16_t *',
+    hIconSm: 'void *',
+  });
+  const MSG = koffi.struct('MarletMsg', {
+    hwnd: 'void *',
+    message: 'uint32_t',
+    wParam: 'uintptr_t',
+    lParam: 'intptr_t',
+    time: 'uint32_t',
+    x: 'int',
+    y: 'int',
+    lPrivate: 'uint32_t',
+  });
+  win32 = {
+    SHELLEXECUTEINFOW,
+    WNDPROC,
+    WNDCLASSEXW,
+    MSG,
+    ShellExecuteExW: shell32.func('bool __stdcall ShellExecuteExW(_Inout_ MarletShellExecuteInfo *info)'),
+    GetLastError: kernel32.func('uint32_t __stdcall GetLastError()'),
+    WaitForSingleObject: kernel32.func('uint32_t __stdcall WaitForSingleObject(void *handle, uint32_t ms)'),
+    GetExitCodeProcess: kernel32.func('bool __stdcall GetExitCodeProcess(void *process, _Out_ uint32_t *code)'),
+    TerminateProcess: kernel32.func('bool __stdcall TerminateProcess(void *process, uint32_t code)'),
+    CloseHandle: kernel32.func('bool __stdcall CloseHandle(void *handle)'),
+    GetModuleHandleW: kernel32.func('void * __stdcall GetModuleHandleW(const char16_t *name)'),
+    RegisterClassExW: user32.func('uint16_t __stdcall RegisterClassExW(const MarletWindowClass *cls)'),
+    CreateWindowExW: user32.func('void * __stdcall CreateWindowExW(uint32_t exStyle, const char16_t *cls, ' +
+      'const char16_t *name, uint32_t style, int x, int y, int w, int h, void *parent, void *menu, void *inst, void *param)'),
+    DestroyWindow: user32.func('bool __stdcall DestroyWindow(void *hwnd)'),
+    DefWindowProcW: user32.func('intptr_t __stdcall DefWindowProcW(void *hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam)'),
+    PeekMessageW: user32.func('bool __stdcall PeekMessageW(_Out_ MarletMsg *msg, void *hwnd, uint32_t min, uint32_t max, uint32_t remove)'),
+    DispatchMessageW: user32.func('intptr_t __stdcall DispatchMessageW(const MarletMsg *msg)'),
+    MsgWaitForMultipleObjectsEx: user32.func('uint32_t __stdcall MsgWaitForMultipleObjectsEx(uint32_t count, ' +
+      'void *handles, uint32_t ms, uint32_t wakeMask, uint32_t flags)'),
+  };
+  return win32;
+}
+
+const SEE_MASK_NOCLOSEPROCESS = 0x40;
+const SEE_MASK_NOASYNC = 0x100;
+const SEE_MASK_FLAG_NO_UI = 0x400;
+const SEE_MASK_NO_CONSOLE = 0x8000;
+const SW_HIDE = 0;
+const WAIT_OBJECT_0 = 0;
+const WAIT_TIMEOUT = 0x102;
+const INFINITE = 0xffffffff;
+
+// ShellExecuteExW with the record info (lpVerb, lpFile, lpParameters, ...): { ok, error } with the
+// Windows error of a failed start read at once; info.hProcess receives the process handle.
+function shellExecute(info) {
+  const w = windows();
+  const record = { ...info, cbSize: koffi.sizeof(w.SHELLEXECUTEINFOW) };
+  const ok = w.ShellExecuteExW(record);
+  const error = ok ? 0 : w.GetLastError();
+  info.hProcess = record.hProcess;
+  return { ok, error };
+}
+
+// Starts a program through the shell: { verb, file, parameters, directory } -> the process handle.
+// Throws an Error whose code is 'ELEVATION_CANCELLED' when the user declined the consent prompt,
+// 'ENOENT' when the program is missing, 'ESHELLEXECUTE' otherwise (winError: the Windows error).
+// The call returns once the prompt has been answered. execute: the shell call (shellExecute).
+function shellStart({ verb, file, parameters, directory }, execute = shellExecute) {
+  const info = {
+    fMask: SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NO_CONSOLE,
+    hwnd: null,
+    lpVerb: verb,
+    lpFile: file,
+    lpParameters: parameters,
+    lpDirectory: directory ?? null,
+    nShow: SW_HIDE,
+    hInstApp: null,
+    lpIDList: null,
+    lpClass: null,
+    hkeyClass: null,
+    dwHotKey: 0,
+    hIconOrMonitor: null,
+    hProcess: null,
+  };
+  const { ok, error } = execute(info);
+  if (ok && info.hProcess) return info.hProcess;
+  if (ok) throw Object.assign(new Error(`${file} was started without a process handle`), { code: 'ESHELLEXECUTE' });
+  if (error === ERROR_CANCELLED) {
+    throw Object.assign(new Error(`the administrator consent for ${path.basename(file)} was declined`),
+      { code: 'ELEVATION_CANCELLED', winError: error });
+  }
+  const code = error === 2 || error === 3 ? 'ENOENT' : 'ESHELLEXECUTE';
+  throw Object.assign(new Error(`${file} could not be started (${verb}): Windows error ${error}`), { code, winError: error });
+}
+
+// Waits for the process without blocking the event loop (the wait runs on a koffi worker thread),
+// then returns its exit code; closes the handle on every path.
+async function waitForExit(process, timeoutMs) {
+  const w = windows();
+  try {
+    const ms = Number.isFinite(timeoutMs) ? Math.max(0, Math.min(Math.floor(timeoutMs), INFINITE - 1)) : INFINITE;
+    const state = await new Promise((resolve, reject) => {
+      w.WaitForSingleObject.async(process, ms, (e, r) => (e ? reject(e) : resolve(r)));
+    });
+    if (state === WAIT_TIMEOUT) {
+      w.TerminateProcess(process, exitCodes.failure);
+      throw Object.assign(new Error(`Marlet did not end within ${timeoutMs} ms`), { code: 'ETIMEDOUT' });
+    }
+    if (state !== WAIT_OBJECT_0) throw new Error(`waiting for Marlet failed (${state})`);
+    const code = [0];
+    if (!w.GetExitCodeProcess(process, code)) throw new Error('the exit code of Marlet could not be read');
+    return code[0];
+  } finally {
+    w.CloseHandle(process);
+  }
+}
+
+// ---- Progress: a message-only window that receives Marlet's messages ----
+const progressClass = 'VorlaMarletProgress';
+const receivers = new Map(); // window handle -> function(decoded message)
+let classRegistered = false;
+
+function windowProc(hwnd, message, wParam, lParam) {
+  const receive = receivers.get(hwnd);
+  const decoded = receive && decodeMessage(message, wParam, lParam);
+  if (!decoded) return windows().DefWindowProcW(hwnd, message, wParam, lParam);
+  receive(decoded);
+  return 0;
+}
+
+function registerProgressClass() {
+  if (classRegistered) return;
+  const w = windows();
+  // Registered once for the life of the process: the class keeps pointing at it.
+  const proc = koffi.register(windowProc, koffi.pointer(w.WNDPROC));
+  const atom = w.RegisterClassExW({
+    cbSize: koffi.sizeof(w.WNDCLASSEXW), style: 0, lpfnWndProc: proc, cbClsExtra: 0, cbWndExtra: 0,
+    hInstance: w.GetModuleHandleW(null), hIcon: null, hCursor: null, hbrBackground: null, lpszMenuName: null,
+    lpszClassName: progressClass, hIconSm: null,
+  });
+  if (!atom) {
+    const error = w.GetLastError();
+    koffi.unregister(proc);
+    throw new Error(`the progress window class could not be registered: Windows error ${error}`);
+  }
+  classRegistered = true;
+}
+
+// The longest time one pump step holds the thread while it waits for a message.
+const pumpSliceMs = 5;
+const HWND_MESSAGE = -3n;
+const QS_SENDMESSAGE = 0x40;
+const PM_REMOVE = 1;
+
+// Creates a message-only window on this thread and pumps it in short steps between the event
+// loop's other work, so each message Marlet sends is answered at once: Marlet waits for every
+// one. Messages are only queued in the window procedure; the callbacks run after the pump step.
+// Returns { handle, stop() }; stop() delivers what is left and destroys the window.
+function startProgressWindow({ onProgress, onDone }) {
+  registerProgressClass();
+  const w = windows();
+  const hwnd = w.CreateWindowExW(0, progressClass, null, 0, 0, 0, 0, 0, HWND_MESSAGE, null, w.GetModuleHandleW(null), null);
+  if (!hwnd) throw new Error(`the progress window could not be created: Windows error ${w.GetLastError()}`);
+  const queue = [];
+  let failure = null;
+  receivers.set(hwnd, (event) => queue.push(event));
+  const deliver = () => {
+    while (queue.length) {
+      const event = queue.shift();
+      try {
+        if (event.type === 'font') onProgress?.(event.index, event.status);
+        else onDone?.(event.count);
+      } catch (e) {
+        failure ??= e;
+      }
+    }
+  };
+  const msg = {};
+  const drain = () => {
+    while (w.PeekMessageW(msg, hwnd, 0, 0, PM_REMOVE)) w.DispatchMessageW(msg);
+  };
+  let running = true;
+  let timer = null;
+  const step = () => {
+    if (!running) return;
+    // Sent messages are handled inside these calls, whatever window filter PeekMessage has.
+    w.MsgWaitForMultipleObjectsEx(0, null, pumpSliceMs, QS_SENDMESSAGE, 0);
+    drain();
+    deliver();
+    timer = setImmediate(step);
+  };
+  timer = setImmediate(step);
+  return {
+    handle: hwnd,
+    stop() {
+      running = false;
+      clearImmediate(timer);
+      drain();
+      deliver();
+      receivers.delete(hwnd);
+      w.DestroyWindow(hwnd);
+      if (failure) throw failure;
+    },
+  };
+}
+
+// Runs Marlet once and resolves to { results: [{ data, code }], codes: [numbers] } after it ended.
+// fonts: [{ family, path, postscriptName, style }]. Options:
+//   window      the front end's own window for the progress messages (decode them with decodeMessage);
+//   onProgress  (index, status) after each font, and onDone(count) after the last one, fed by a
+//               message-only window of this module (not together with window);
+//   exe, timeoutMs, and start (the shell start: shellStart by default).
+// Rejects with an Error: code 'ELEVATION_CANCELLED' when the consent was declined, 'ENOENT' when
+// Marlet is missing, exitCode set when Marlet ended with another code than 0 (1: usage error).
+// Any number of fonts goes through one run: a list too long for the command line is passed in a
+// list file. The run's folder (result file, list file) is removed on every path.
+async function runMarlet(mode, fonts, options = {}) {
+  const { window, onProgress, onDone, exe = defaultMarletPath(), timeoutMs = 10 * 60 * 1000, start = shellStart } = options;
+  const progress = onProgress !== undefined || onDone !== undefined;
+  if (progress && window !== undefined && window !== null) throw new Error('give either window or onProgress/onDone');
+  marletArguments(mode, []); // checks the mode before anything is made
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'marlet-'));
+  let receiver = null;
+  try {
+    const resultFile = path.join(dir, 'result.json');
+    if (progress) receiver = startProgressWindow({ onProgress, onDone });
+    const handle = receiver ? BigInt.asIntN(32, BigInt(receiver.handle)) : window;
+    let parameters = commandLineOf(marletArguments(mode, fonts, { resultFile, window: handle }));
+    if (quoteArgument(exe).length + 1 + parameters.length + 1 > maxCommandLine) {
+      const listFile = path.join(dir, 'list.json');
+      fs.writeFileSync(listFile, quoteFontList(fonts), 'utf8');
+      parameters = commandLineOf(marletArguments(mode, fonts, { resultFile, window: handle, listFile }));
+    }
+    const exitCode = await waitForExit(start({ verb: 'runas', file: exe, parameters, directory: dir }), timeoutMs);
+    if (receiver) {
+      const r = receiver;
+      receiver = null;
+      r.stop();
+    }
+    if (exitCode !== exitCodes.done) {
+      const why = { [exitCodes.usage]: 'usage error', [exitCodes.resultLost]: 'the result file could not be written' };
+      throw Object.assign(new Error(`Marlet exited with ${exitCode}${why[exitCode] ? `: ${why[exitCode]}` : ''}`), { exitCode });
+    }
+    const results = JSON.parse(fs.readFileSync(resultFile, 'utf8'));
+    return { results, codes: results.map((r) => Number(r.code)) };
+  } finally {
+    if (receiver) {
+      try {
+        receiver.stop();
+      } catch {
+        // the run failed already; that failure is the one reported
+      }
+    }
+    try {
+      // Under Wine a file can stay busy for a moment after the program ended.
+      fs.rmSync(dir, { recursive: true, force: true, maxRetries: 5, retryDelay: 50 });
+    } catch {
+      // a leftover folder in the temporary folder must not turn a finished run into a failure
+    }
+  }
+}
+
+module.exports = {
+  messages, exitCodes, maxCommandLine, defaultMarletPath, quoteFontList, marletArguments, quoteArgument,
+  decodeMessage, shellExecute, shellStart, runMarlet,
+};

@@ -90,7 +90,10 @@ Invocation parseCommandLine(const std::vector<std::string> &raw) {
     const char *mode = install ? "-i" : "-u";
     const auto list = valueOf(args, mode);
     if (!list) return usage(std::string(mode) + " needs a value.");
-    run.fontList = unquote(*list);
+    if (list->front() == '@')
+        run.listFile = list->substr(1);
+    else
+        run.fontList = unquote(*list);
     run.action = install ? Action::Install : Action::Uninstall;
 
     if (has(args, "-o")) {

@@ -23,6 +23,7 @@ struct Invocation {
     Action action = Action::Help;
     std::string usage;                  // Action::Usage: the whole message, "Usage: ..."
     std::string fontList;               // Install/Uninstall: JSON text after unquoting
+    std::optional<std::string> listFile;  // the list was given as "@<file>": that file (ListFile.h)
     std::int32_t window = 0;            // "-w"; 0 when absent: no window messages
     std::optional<std::string> output;  // "-o": result file ("result.json" for an empty value)
 };
@@ -35,7 +36,8 @@ bool parseWindowHandle(const std::string &text, std::int32_t &value);
 
 // Decides what a run does. args are the process arguments, program path first, as
 // UTF-8. Empty arguments are dropped here, so an empty value after an option
-// does not count as a value.
+// does not count as a value. A list value that begins with "@" names a list file: it
+// is kept in listFile and fontList stays empty until loadListFile reads it.
 Invocation parseCommandLine(const std::vector<std::string> &args);
 
 }  // namespace Marlet

@@ -2,6 +2,7 @@
 // elevated run. See README.md for the command line, exit codes and messages.
 #include "CommandLine.h"
 #include "Installer.h"
+#include "ListFile.h"
 
 #include "InitLog.h"
 #include "common/Text.h"
@@ -18,7 +19,9 @@ int wmain(int argc, wchar_t **argv) {
         VorlaNode::initInstallerLog();
         std::vector<std::string> args;
         for (int i = 0; i < argc; ++i) args.push_back(argv[i] ? vorla::wideToUtf8(argv[i]) : std::string());
-        return Marlet::run(Marlet::parseCommandLine(args));
+        auto invocation = Marlet::parseCommandLine(args);
+        Marlet::loadListFile(invocation);
+        return Marlet::run(invocation);
     } catch (const std::exception &e) {
         LOG(ERROR) << "[Marlet]\t[异常]\t" << e.what();
         return Marlet::kExitFailure;

@@ -555,3 +555,158 @@ TEST(MarletRoundTrip, ChinesePathsAndNamesUnderAWesternCodePage) {
         EXPECT_FALSE(fs::exists(testsupport::pathOf(copies[i].path)));
     }
 }
+
+// ---------------------------------------------------------------------------------------
+// The font list in a file: "-i @<file>", "-u @<file>".
+
+namespace {
+
+void expectRecords(const std::vector<Record> &records, const std::vector<Record> &expected) {
+    ASSERT_EQ(records.size(), expected.size()) << describe(records);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(records[i].message, expected[i].message) << i;
+        EXPECT_EQ(records[i].wParam, expected[i].wParam) << i;
+        EXPECT_EQ(records[i].lParam, expected[i].lParam) << i;
+    }
+}
+
+// The list argument: the quoted text itself, or "@" and a file that holds the given text.
+std::string listArgument(bool inFile, const std::string &text, const fs::path &file) {
+    if (!inFile) return text;
+    testsupport::writeFile(file, text);
+    return "@" + testsupport::textOf(file);
+}
+
+}  // namespace
+
+TEST(MarletListFile, TheFileFormGivesWhatTheCommandLineFormGives) {
+    ASSERT_EQ(GetACP(), 1252u) << "the folder and file names lie outside the ANSI code page";
+    ensureUserFontsKey();
+    struct Case {
+        const char *what;
+        bool inFile;
+        bool quotedText;  // backslash-apostrophe pairs in place of the double quotes
+        const char *bom;
+    };
+    const std::vector<Case> cases = {
+        {"command line", false, true, ""},
+        {"file with the command line's quoting", true, true, ""},
+        {"file with plain JSON and a byte order mark", true, false, "\xEF\xBB\xBF"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir("marlet-lf");
+        const fs::path folder = dir / "中文 列表";
+        const TestFont a = makeFont(folder, "甲.ttf", "ListA");
+        const TestFont b = makeFont(folder, "乙.ttf", "ListB");
+        const auto text = [&](const std::vector<ListFont> &list) {
+            const std::string json = fontListJson(list);
+            return std::string(c.bom) + (c.quotedText ? quoted(json) : json);
+        };
+        Receiver receiver(dir);
+        ASSERT_FALSE(receiver.handle().empty());
+
+        const auto install = runMarlet(
+            {"-i",
+             listArgument(c.inFile, text({{a.path, "A", ""}, {testsupport::textOf(folder / "无.ttf"), "N", ""},
+                                          {b.path, "B", ""}}),
+                          folder / "安装.json"),
+             "-w", receiver.handle(), "-o", testsupport::textOf(folder / "结果一.json")},
+            dir.path());
+        ASSERT_TRUE(install.finished);
+        EXPECT_EQ(install.exitCode, 0u);
+        EXPECT_EQ(install.err, "");
+        EXPECT_EQ(testsupport::readFile(folder / "结果一.json"), resultJson({0, 1005, 0}) + "\r\n");
+
+        const auto copyA = userFontEntry(a.valueName());
+        const auto copyB = userFontEntry(b.valueName());
+        ASSERT_TRUE(copyA && copyB);
+        const auto uninstall = runMarlet(
+            {"-u", listArgument(c.inFile, text({{*copyA, "", ""}, {*copyB, "", ""}}), folder / "卸载.json"), "-w",
+             receiver.handle(), "-o", testsupport::textOf(folder / "结果二.json")},
+            dir.path());
+        ASSERT_TRUE(uninstall.finished);
+        EXPECT_EQ(uninstall.exitCode, 0u);
+        EXPECT_EQ(uninstall.err, "");
+        EXPECT_EQ(testsupport::readFile(folder / "结果二.json"), resultJson({0, 0}) + "\r\n");
+        EXPECT_FALSE(fs::exists(testsupport::pathOf(*copyA)));
+        EXPECT_FALSE(fs::exists(testsupport::pathOf(*copyB)));
+
+        expectRecords(receiver.stop(), {{0x1401, 0, 0}, {0x1401, 1, 1005}, {0x1401, 2, 0}, {0x1403, 3, 0},
+                                        {0x1402, 0, 0}, {0x1402, 1, 0}, {0x1404, 0, 2}});
+    }
+}
+
+TEST(MarletListFile, AThousandFontsInOneRunEachWithItsMessage) {
+    TempDir dir("marlet-lf1000");
+    ensureUserFontsKey();
+    const size_t count = 1000;
+    const std::vector<size_t> real = {0, 500, count - 1};
+    std::vector<TestFont> fonts;
+    for (size_t i : real) fonts.push_back(makeFont(dir.path(), "real-" + std::to_string(i) + ".ttf", "Thousand"));
+
+    // Real fonts at the first, a middle and the last place; missing files (1005) between them.
+    const auto listOf = [&](const std::vector<std::string> &realPaths, std::vector<int> &codes) {
+        std::vector<ListFont> list;
+        codes.clear();
+        for (size_t i = 0, next = 0; i < count; ++i) {
+            const bool isReal = next < real.size() && real[next] == i;
+            list.push_back({isReal ? realPaths[next++] : testsupport::textOf(dir / ("none-" + std::to_string(i) + ".ttf")),
+                            "F" + std::to_string(i), ""});
+            codes.push_back(isReal ? 0 : 1005);
+        }
+        return quoted(fontListJson(list));
+    };
+    const auto expectRun = [&](const char *mode, const std::string &text, const std::vector<int> &codes) {
+        SCOPED_TRACE(mode);
+        Receiver receiver(dir);
+        ASSERT_FALSE(receiver.handle().empty());
+        const fs::path result = dir / (std::string(mode + 1) + "-result.json");
+        const auto run = runMarlet({mode, listArgument(true, text, dir / (std::string(mode + 1) + "-list.json")), "-w",
+                                    receiver.handle(), "-o", testsupport::textOf(result)},
+                                   dir.path());
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(testsupport::readFile(result), resultJson(codes) + "\r\n");
+        const bool install = std::string(mode) == "-i";
+        std::vector<Record> expected;
+        for (size_t i = 0; i < count; ++i)
+            expected.push_back({install ? 0x1401u : 0x1402u, i, codes[i]});
+        expected.push_back(install ? Record{0x1403, count, 0} : Record{0x1404, 0, static_cast<long long>(count)});
+        expectRecords(receiver.stop(), expected);
+    };
+
+    std::vector<int> codes;
+    std::vector<std::string> paths, copies;
+    for (const auto &font : fonts) paths.push_back(font.path);
+    const std::string installList = listOf(paths, codes);
+    expectRun("-i", installList, codes);
+    for (const auto &font : fonts) {
+        const auto copy = userFontEntry(font.valueName());
+        ASSERT_TRUE(copy.has_value()) << font.valueName();
+        copies.push_back(*copy);
+    }
+    const std::string uninstallList = listOf(copies, codes);
+    expectRun("-u", uninstallList, codes);
+    for (const auto &copy : copies) EXPECT_FALSE(fs::exists(testsupport::pathOf(copy))) << copy;
+}
+
+TEST(MarletListFile, AListFileThatCannotBeReadGivesAnEmptyResult) {
+    TempDir dir("marlet-lf0");
+    const std::string folder = testsupport::textOf(dir.path());
+    const std::vector<std::string> names = {folder + "\\no such list.json", folder, ""};
+    for (const auto &name : names) {
+        SCOPED_TRACE(name);
+        Receiver receiver(dir);
+        ASSERT_FALSE(receiver.handle().empty());
+        const fs::path result = dir / "result.json";
+        const auto run = runMarlet({"-u", "@" + name, "-w", receiver.handle(), "-o", testsupport::textOf(result)},
+                                   dir.path());
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.err, "Unable to read the font list file " + name + "\r\n");
+        EXPECT_EQ(testsupport::readFile(result), "[]\r\n");
+        expectRecords(receiver.stop(), {{0x1404, 0, 0}});
+        fs::remove(result);
+    }
+}

@@ -1,0 +1,136 @@
+// Types of frontend/marlet.js: starting the installer Marlet.exe from the front end.
+
+/** One font of a batch; empty or missing members are left out of the list Marlet reads. */
+export interface MarletFont {
+  family?: string;
+  path?: string;
+  postscriptName?: string;
+  style?: string;
+}
+
+/** One entry of Marlet's result list: `code` is the status as decimal text, `data` is always "". */
+export interface MarletResult {
+  data: string;
+  code: string;
+}
+
+/** What a run resolves to: the result list in list order, and the statuses as numbers. */
+export interface MarletRun {
+  results: MarletResult[];
+  codes: number[];
+}
+
+export type MarletMode = 'install' | 'uninstall';
+
+/** What the shell start receives: ShellExecuteExW's verb, program, parameters and working folder. */
+export interface MarletStartRequest {
+  verb: string;
+  file: string;
+  parameters: string;
+  directory?: string | null;
+}
+
+/** A process handle as koffi passes pointers. */
+export type ProcessHandle = unknown;
+
+/** The record handed to ShellExecuteExW (SHELLEXECUTEINFOW without cbSize); hProcess is filled in. */
+export interface ShellExecuteInfo {
+  fMask: number;
+  hwnd: unknown;
+  lpVerb: string;
+  lpFile: string;
+  lpParameters: string;
+  lpDirectory: string | null;
+  nShow: number;
+  hInstApp: unknown;
+  lpIDList: unknown;
+  lpClass: string | null;
+  hkeyClass: unknown;
+  dwHotKey: number;
+  hIconOrMonitor: unknown;
+  hProcess: ProcessHandle | null;
+}
+
+/** The outcome of one shell call; `error` is the Windows error of a failed start, else 0. */
+export interface ShellExecuteOutcome {
+  ok: boolean;
+  error: number;
+}
+
+export interface RunMarletOptions {
+  /** The front end's own window for the progress messages (decode them with decodeMessage); not with onProgress/onDone. */
+  window?: number | bigint | null;
+  /** Called after each font, in list order, with its index and status (fed by a message-only window of the bridge). */
+  onProgress?: (index: number, status: number) => void;
+  /** Called after the last font with the number of results. */
+  onDone?: (count: number) => void;
+  /** Path of Marlet.exe; VORLA_MARLET or Marlet.exe beside VorlaNode.dll by default. */
+  exe?: string;
+  /** Longest wait for the run, in ms (10 minutes by default; Infinity: no limit). */
+  timeoutMs?: number;
+  /** The shell start (shellStart by default); returns the process handle or throws. */
+  start?: (request: MarletStartRequest) => ProcessHandle;
+}
+
+/** An error of runMarlet or shellStart. */
+export interface MarletError extends Error {
+  /** 'ELEVATION_CANCELLED' (consent declined), 'ENOENT' (no program), 'ESHELLEXECUTE', 'ETIMEDOUT'. */
+  code?: 'ELEVATION_CANCELLED' | 'ENOENT' | 'ESHELLEXECUTE' | 'ETIMEDOUT';
+  /** The Windows error of a failed shell start. */
+  winError?: number;
+  /** Marlet's exit code when it ended with another one than 0 (see exitCodes). */
+  exitCode?: number;
+}
+
+/** A decoded progress message. */
+export type MarletMessage =
+  | { type: 'font'; mode: MarletMode; index: number; status: number }
+  | { type: 'end'; mode: MarletMode; count: number };
+
+/** The window messages Marlet sends to the "-w" window. */
+export declare const messages: Readonly<{
+  installedOne: 0x1401;
+  uninstalledOne: 0x1402;
+  installDone: 0x1403;
+  uninstallDone: 0x1404;
+}>;
+
+/** Marlet's exit codes. */
+export declare const exitCodes: Readonly<{ done: 0; usage: 1; resultLost: 2; failure: 3 }>;
+
+/** The longest command line Windows accepts, in UTF-16 units with the terminating NUL. */
+export declare const maxCommandLine: 32767;
+
+export declare function defaultMarletPath(): string;
+
+/** The list as Marlet reads it: JSON with every double quote written as backslash-apostrophe. */
+export declare function quoteFontList(fonts: MarletFont[]): string;
+
+/** Marlet's arguments for one run, without the program path; listFile passes the list as "@<listFile>". */
+export declare function marletArguments(
+  mode: MarletMode,
+  fonts: MarletFont[],
+  options?: { resultFile?: string; window?: number | bigint | null; listFile?: string },
+): string[];
+
+/** One argument quoted for the C runtime's command-line parser. */
+export declare function quoteArgument(arg: string): string;
+
+/** Decodes a message of Marlet; null for any other message. */
+export declare function decodeMessage(
+  message: number,
+  wParam: number | bigint,
+  lParam: number | bigint,
+): MarletMessage | null;
+
+/** ShellExecuteExW itself. */
+export declare function shellExecute(info: ShellExecuteInfo): ShellExecuteOutcome;
+
+/** Starts a program through the shell and returns its process handle; throws a MarletError. */
+export declare function shellStart(
+  request: MarletStartRequest,
+  execute?: (info: ShellExecuteInfo) => ShellExecuteOutcome,
+): ProcessHandle;
+
+/** Runs Marlet once through the shell's "runas" verb; rejects with a MarletError. */
+export declare function runMarlet(mode: MarletMode, fonts: MarletFont[], options?: RunMarletOptions): Promise<MarletRun>;

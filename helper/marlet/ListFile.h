@@ -1,0 +1,20 @@
+// The font list read from a file: "-i @<file>" or "-u @<file>" names a UTF-8 file that
+// holds the list, so a list of any length fits one run.
+#pragma once
+
+#include "CommandLine.h"
+
+#include <string>
+
+namespace Marlet {
+
+// Reads the whole file (UTF-8 path, opened by its UTF-16 name) into text; false when it
+// cannot be opened or read.
+bool readListFile(const std::string &path, std::string &text);
+
+// For a list given as "@<file>": reads the file and sets fontList to its text, unquoted
+// like the command-line text (the JSON parser skips a UTF-8 byte order mark). A file that cannot be
+// read leaves the list empty and writes one line naming the file to standard error.
+void loadListFile(Invocation &invocation);
+
+}  // namespace Marlet
