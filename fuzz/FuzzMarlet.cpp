@@ -63,7 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size) {
         start = end + 1;
     }
     const Marlet::Invocation any = Marlet::parseCommandLine(args);
-    if (any.action == Marlet::Action::Install || any.action == Marlet::Action::Uninstall) {
+    if (any.listFile) {
+        // "@<file>": the list is read from that file later; nothing of it is on the command line.
+        FUZZ_CHECK(any.fontList.empty());
+    } else if (any.action == Marlet::Action::Install || any.action == Marlet::Action::Uninstall) {
         FUZZ_CHECK(!any.fontList.empty());
         FUZZ_CHECK(any.fontList.find("\\'") == std::string::npos);  // every pair was unquoted
         parseFontList(any.fontList);
