@@ -22,33 +22,40 @@ async function start(imageName, options = {}) {
   for (const w of options.windows ?? []) args.push(w.hidden ? '--hidden' : '--window', w.className, w.title);
   for (const m of options.failing ?? []) args.push('--fail', m);
   for (const m of options.nulls ?? []) args.push('--null', m);
-  const child = spawn(program(imageName), args, { stdio: 'ignore' });
+  const standIn = await launch(program(imageName), args, imageName, () => fs.rmSync(dir, { recursive: true, force: true }));
+  // The calls the application objects received, one line each.
+  standIn.calls = () =>
+    fs.existsSync(record) ? fs.readFileSync(record, 'utf8').split('\n').filter((l) => l.length > 0) : [];
+  return standIn;
+}
+
+// Starts a stand-in program that creates the file named after '--ready' once it is registered, and waits
+// for it. The returned stop() ends the program, then runs cleanUp.
+async function launch(exe, args, label, cleanUp) {
+  const ready = args[args.indexOf('--ready') + 1];
+  const child = spawn(exe, args, { stdio: 'ignore' });
   let exited = null;
   child.on('exit', (code) => { exited = code; });
   const deadline = Date.now() + 90000;
   while (!fs.existsSync(ready)) {
-    if (exited !== null) throw new Error(`${imageName} ended early with code ${exited}`);
+    if (exited !== null) throw new Error(`${label} ended early with code ${exited}`);
     if (Date.now() > deadline) {
       child.kill();
-      throw new Error(`${imageName} did not come up`);
+      throw new Error(`${label} did not come up`);
     }
     await new Promise((resolve) => setTimeout(resolve, 50));
   }
   return {
     processId: child.pid,
-    // The calls the application objects received, one line each.
-    calls() {
-      return fs.existsSync(record) ? fs.readFileSync(record, 'utf8').split('\n').filter((l) => l.length > 0) : [];
-    },
     async stop() {
       if (exited === null) {
         const gone = new Promise((resolve) => child.once('exit', resolve));
         child.kill();
         await gone;
       }
-      fs.rmSync(dir, { recursive: true, force: true });
+      cleanUp();
     },
   };
 }
 
-module.exports = { start, program };
+module.exports = { start, program, launch };
