@@ -328,9 +328,9 @@ TEST(PersistentUninstall, RefusedRegistryDeleteIsCompensated) {
     writeFile(file, renamedDejaVu("VorlaRace"));
     setRawFontValue(HKEY_CURRENT_USER, "VorlaRace (TrueType)", REG_SZ, file);
     ASSERT_TRUE(addFontResource(file));
-    FontRegDelete racingDelete = [](HKEY root, const std::string &valueName) {
+    FontRegDelete racingDelete = [](HKEY root, const winreg::KeyHandle &key, const std::string &valueName) {
         deleteRawFontValue(root, valueName);  // the other process
-        return deleteFontRegValue(root, valueName);
+        return removeFontEntry(root, key, valueName);
     };
 
     LogCapture log;

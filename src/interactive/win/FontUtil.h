@@ -139,9 +139,12 @@ winreg::KeyHandle openFontsKey(HKEY root);
 bool writeFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &valueName, const std::string &path);
 bool removeFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &valueName);  // false for a blank name
 std::string readFontEntry(const winreg::KeyHandle &key, const std::string &valueName);
-// Value name of the first entry whose data names the file; "" when none. Keeps what it read
-// of each root's key between calls, for as long as the key's value count and last write
-// time stay the same; the writes below keep it in step.
+// Value name of the first entry of root's Fonts key (held open by the caller) whose data
+// names the file; "" when none. Keeps what it read of each root's key between calls, for as
+// long as the key's value count and last write time stay the same; the writes above keep it
+// in step.
+std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &path);
+// The same, opening the key only for the lookup; "" when it is missing.
 std::string getFontRegStringValueByPath(HKEY root, const std::string &path);
 // Data of the entry of that value name; "" when there is none.
 std::string getFontRegStringValueByName(HKEY root, const std::string &valueName);
@@ -157,9 +160,9 @@ int installFontFile(HKEY root, const std::string &family, const std::string &pat
 int persistentFontInstall(HKEY root, const std::string &family, const std::string &path);
 // 0, 1005, 1011, 1015 (1011/1015 after compensation). deleteEntry is the registry delete
 // step; tests hand in one that meets a value deleted meanwhile.
-using FontRegDelete = bool (*)(HKEY root, const std::string &valueName);
+using FontRegDelete = bool (*)(HKEY root, const winreg::KeyHandle &key, const std::string &valueName);
 int persistentFontUnInstall(HKEY root, const std::string &family, const std::string &postscriptName,
-                            const std::string &path, FontRegDelete deleteEntry = deleteFontRegValue);
+                            const std::string &path, FontRegDelete deleteEntry = removeFontEntry);
 
 // Per-font entry logic of a permanent install/uninstall, as both binaries run it:
 // 1005 when no file is at path; otherwise the operation, then broadcastFontChange().

@@ -99,46 +99,51 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
                             const std::string &path, FontRegDelete deleteEntry) {
     const char *tag = scopeTag(root);
     const char *bareTag = scopeBareTag(root);
-    int status = Status::kNotFound;
-    std::string entryName;
+    if (isBlank(path)) {
+        LOG(INFO) << tag << "\t" << std::string(144, '-');
+        return Status::kNotFound;
+    }
 
-    if (!isBlank(path)) {
-        entryName = getFontRegStringValueByPath(root, path);
-        if (isBlank(entryName)) {
-            LOG(DEBUG) << "[注册表]" << "\t" << "[" << bareTag << "]\t字体\t[未找到]" << "\t(" << path << ")";
-            return Status::kNotFound;
-        }
-        if (!removeFontResource(path)) {
-            LOG(DEBUG) << tag << "\t" << "[系统列表]\t" << "[删除]\t[失败]\t(" << path << ")";
-            status = Status::kResourceRemove;
-        } else if (!deleteEntry(root, entryName)) {
-            LOG(DEBUG) << "[注册表]" << "\t" << "[" << bareTag << "]\t[删除]\t[失败]" << "\t" << path;
-            status = Status::kRegistry;
+    // 1. The entry naming the file, in the Fonts key opened once for the whole uninstall.
+    winreg::KeyHandle key;
+    key.open(root, kFontsKey);
+    const std::string entryName = key ? findFontEntry(root, key, path) : std::string();
+    if (isBlank(entryName)) {
+        LOG(DEBUG) << "[注册表]" << "\t" << "[" << bareTag << "]\t字体\t[未找到]" << "\t(" << path << ")";
+        return Status::kNotFound;
+    }
+
+    // 2. The font resource, 3. the entry, 4. the file (a file held open elsewhere stays on disk).
+    int status = Status::kDone;
+    if (!removeFontResource(path)) {
+        LOG(DEBUG) << tag << "\t" << "[系统列表]\t" << "[删除]\t[失败]\t(" << path << ")";
+        status = Status::kResourceRemove;
+    } else if (!deleteEntry(root, key, entryName)) {
+        LOG(DEBUG) << "[注册表]" << "\t" << "[" << bareTag << "]\t[删除]\t[失败]" << "\t" << path;
+        status = Status::kRegistry;
+    } else {
+        deleteRegularFile(path);
+        LOG(INFO) << tag << "\t" << "[字体卸载]\t[成功]\t(" << 0 << ")";
+    }
+
+    // 5. After a failed step (strict mode): both the registry entry and the font resource go back.
+    if (status != Status::kDone) {
+        LOG(DEBUG) << tag << "\t" << "\tstrict Mode is True ";
+        LOG(DEBUG) << "------------------------[Transactional begin]------------------------";
+        LOG(DEBUG) << "[注册表]" << "\t" << "[Call\tBack\tStart]\t(" << entryName << ")";
+        if (writeFontEntry(root, key, fontRegValueName(entryName), path)) {
+            LOG(DEBUG) << "[注册表]" << "\t" << "[CallBack]" << "\t[Success]";
         } else {
-            deleteRegularFile(path);  // a file held open elsewhere stays on disk
-            LOG(INFO) << tag << "\t" << "[字体卸载]\t[成功]\t(" << 0 << ")";
-            status = Status::kDone;
+            LOG(DEBUG) << "[注册表]" << "\t" << "[CallBack]" << "\t[Fail!!!]";
         }
-
-        if (status != Status::kDone) {
-            // Strict mode: put back both the registry entry and the font resource.
-            LOG(DEBUG) << tag << "\t" << "\tstrict Mode is True ";
-            LOG(DEBUG) << "------------------------[Transactional begin]------------------------";
-            LOG(DEBUG) << "[注册表]" << "\t" << "[Call\tBack\tStart]\t(" << entryName << ")";
-            if (setFontRegValueByFamilyAndPath(root, entryName, path)) {
-                LOG(DEBUG) << "[注册表]" << "\t" << "[CallBack]" << "\t[Success]";
-            } else {
-                LOG(DEBUG) << "[注册表]" << "\t" << "[CallBack]" << "\t[Fail!!!]";
-            }
-            LOG(DEBUG) << "[系统列表]" << "\t" << "[Call\tBack\tStart]\t" << "(" << path << ")";
-            if (addFontResource(path)) {
-                LOG(DEBUG) << "[系统列表]" << "\t" << "[CallBack]" << "\t[Success]";
-            } else {
-                LOG(DEBUG) << "[系统列表]" << "\t" << "[CallBack]" << "\t[Fail!!!]";
-            }
-            LOG(DEBUG) << "------------------------[Transactional   end]------------------------";
-            LOG(INFO) << tag << "\t" << "[字体卸载]\t[失败]\t(" << status << ")";
+        LOG(DEBUG) << "[系统列表]" << "\t" << "[Call\tBack\tStart]\t" << "(" << path << ")";
+        if (addFontResource(path)) {
+            LOG(DEBUG) << "[系统列表]" << "\t" << "[CallBack]" << "\t[Success]";
+        } else {
+            LOG(DEBUG) << "[系统列表]" << "\t" << "[CallBack]" << "\t[Fail!!!]";
         }
+        LOG(DEBUG) << "------------------------[Transactional   end]------------------------";
+        LOG(INFO) << tag << "\t" << "[字体卸载]\t[失败]\t(" << status << ")";
     }
     LOG(INFO) << tag << "\t" << std::string(144, '-');
     return status;

@@ -306,9 +306,7 @@ bool setFontRegValueByFamilyAndPath(HKEY root, const std::string &family, const 
     return key && writeFontEntry(root, key, fontRegValueName(family), path);
 }
 
-std::string getFontRegStringValueByPath(HKEY root, const std::string &path) {
-    winreg::KeyHandle key;
-    if (key.open(root, kFontsKey) != ERROR_SUCCESS) return {};
+std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &path) {
     try {
         const bool system = isSystemFontPath(path);
         const std::string lowered = toLower(path);
@@ -358,6 +356,12 @@ std::string getFontRegStringValueByPath(HKEY root, const std::string &path) {
         LOG(ERROR) << "[注册表]" << "\t" << "[注册表获取信息失败]" << e.what();
     }
     return {};
+}
+
+std::string getFontRegStringValueByPath(HKEY root, const std::string &path) {
+    winreg::KeyHandle key;
+    if (key.open(root, kFontsKey) != ERROR_SUCCESS) return {};
+    return findFontEntry(root, key, path);
 }
 
 std::string getFontRegStringValueByName(HKEY root, const std::string &valueName) {
