@@ -18,7 +18,7 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "the real scripts were refused")
 endif()
 
-foreach(bad "var s = \"quoted\";" "var s = 'a\\\\nb';" "var s = '\xC3\xA9';" "var s = '\ttab';" "var s = 1; // trailing comment")
+foreach(bad "var s = \"quoted\";" "var s = 'a\\\\nb';" "var s = 'é';" "var s = '\ttab';" "var s = 1; // trailing comment")
   file(REMOVE_RECURSE ${WORK_DIR}/bad)
   file(COPY ${scripts}/ DESTINATION ${WORK_DIR}/bad)
   file(APPEND ${WORK_DIR}/bad/aftereffects.jsx "${bad}\n")
