@@ -1,7 +1,7 @@
 #include "Installer.h"
 
+#include "common/Frame.h"
 #include "common/InteractiveFont.h"
-#include "common/Status.h"
 #include "common/Text.h"
 #include "interactive/win/FontUtil.h"
 
@@ -17,8 +17,6 @@
 namespace Marlet {
 
 namespace {
-
-InteractiveFont toInteractiveFont(const FontJSONObj &json) { return interactiveFontOf(json); }
 
 void notify(std::int32_t window, unsigned message, WPARAM wParam, LPARAM lParam) {
     if (window == 0) return;
@@ -48,16 +46,6 @@ bool writeResultFile(const std::string &path, const std::string &json) {
     return written && closed;
 }
 
-int guardedStep(const FontStep &step, Action action, const InteractiveFont &font) {
-    try {
-        return step(action, font);
-    } catch (const std::exception &e) {
-        LOG(ERROR) << (action == Action::Install ? "[字体安装]" : "[字体卸载]") << "\t[异常]\t(" << textOf(font.path)
-                   << ")\t" << e.what();
-        return Status::kException;
-    }
-}
-
 }  // namespace
 
 int coreStep(Action action, const InteractiveFont &font) {
@@ -69,13 +57,16 @@ std::vector<ResultStr> processFonts(Action action, const std::vector<FontJSONObj
                                     const FontStep &step) {
     std::vector<InteractiveFont> list;
     list.reserve(fonts.size());
-    for (const auto &json : fonts) list.push_back(toInteractiveFont(json));
+    for (const auto &json : fonts) list.push_back(interactiveFontOf(json));
 
     const unsigned perFont = action == Action::Install ? kInstalledOne : kUninstalledOne;
     std::vector<ResultStr> results;
     results.reserve(list.size());
     for (size_t i = 0; i < list.size(); ++i) {
-        const int status = guardedStep(step, action, list[i]);
+        const int status = vorla::statusFrame([&] { return step(action, list[i]); }, [&] {
+            return std::string(action == Action::Install ? "[字体安装]" : "[字体卸载]") + "\t[异常]\t(" +
+                   textOf(list[i].path) + ")\t";
+        });
         notify(window, perFont, static_cast<WPARAM>(i), static_cast<LPARAM>(status));
         results.emplace_back(status, "");
         list[i] = InteractiveFont{};

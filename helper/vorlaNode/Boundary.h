@@ -5,10 +5,7 @@
 // C++ program or a JavaScript host (koffi) calls it.
 #include <windows.h>
 
-#include <exception>
-
-#include "common/Status.h"
-#include "easylogging++.h"
+#include "common/Frame.h"
 
 namespace VorlaNode {
 
@@ -40,16 +37,12 @@ private:
     EXCEPTION_REGISTRATION_RECORD* saved_;
 };
 
+// The frame of the exports that answer with a status: runs `operation` with the handler list
+// hidden and returns its status; any exception gives 1111 and one error line of its text alone.
 template <class Operation>
 int guarded(Operation&& operation) noexcept {
-    try {
-        return operation();
-    } catch (const std::exception& e) {
-        try { LOG(ERROR) << e.what(); } catch (...) {}
-    } catch (...) {
-        try { LOG(ERROR) << "unknown exception"; } catch (...) {}
-    }
-    return Status::kException;
+    const HandlerListHidden hidden;
+    return vorla::statusFrame<vorla::Stops::Everything>(operation, [] { return ""; });
 }
 
 }  // namespace VorlaNode

@@ -4,10 +4,9 @@
 // back to the matching release export.
 #include <cstdint>
 #include <cstdlib>
-#include <exception>
 #include <new>
 
-#include "easylogging++.h"
+#include "Boundary.h"
 
 namespace VorlaNode {
 
@@ -45,20 +44,25 @@ void releaseArray(T* elements) noexcept {
     std::free(reinterpret_cast<char*>(elements) - sizeof(std::int64_t));
 }
 
-// A list export's result: the filled array, or an empty one when building it failed.
-// Never throws; the count is written to *count.
+// A list export's result: the filled array, or an empty one when building it failed (one error
+// line of the exception's text alone, as in guarded). Runs with the handler list hidden; never
+// throws; the count is written to *count.
 template <class T, class Build>
 T* handOffList(int* count, Build&& build) noexcept {
-    try {
-        T* result = build();
+    const HandlerListHidden hidden;
+    T* result = nullptr;
+    vorla::statusFrame<vorla::Stops::Everything>(
+        [&] {
+            result = build();
+            return Status::kDone;
+        },
+        [] { return ""; });
+    if (result != nullptr) {
         *count = static_cast<int>(handOffCount(result));
         return result;
-    } catch (const std::exception& e) {
-        try { LOG(ERROR) << e.what(); } catch (...) {}
-    } catch (...) {
     }
+    *count = 0;
     try {
-        *count = 0;
         return handOff<T>(0, [](T&, std::size_t) {});
     } catch (...) {
         return nullptr;

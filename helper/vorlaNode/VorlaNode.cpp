@@ -78,7 +78,6 @@ VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array) {
 }
 
 VORLANODE_API VorlaNode::FontData* getAvailableFonts(int* count) {
-    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::handOffList<VorlaNode::FontData>(count, [] {
         std::unique_ptr<FontManager::FontList> fonts;
         FontManager::FontManagerImpl().getAvailableFonts(&fonts, settings().language);
@@ -100,7 +99,6 @@ VORLANODE_API VorlaNode::FontData* getAvailableFonts(int* count) {
 }
 
 VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count) {
-    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::handOffList<VorlaNode::WindowData>(count, [] {
         const std::vector<WindowEntity> windows = interActive.getAvailableApplications();
         return VorlaNode::handOff<VorlaNode::WindowData>(
@@ -114,7 +112,6 @@ VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count) {
 }
 
 VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request) {
-    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([request] {
         // Dispatch reads only the process id of the target; 0 means no particular one.
         std::unique_ptr<WindowEntity> target;
@@ -122,34 +119,28 @@ VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request) {
             target = std::make_unique<WindowEntity>();
             target->processId = request->processId;
         }
-        const VorlaNode::FontForm form{request->family, request->path, request->postscriptName, request->style};
-        const std::unique_ptr<InteractiveFont> font = form.toInteractiveFont();
-        return interActive.applyFontForApplication(target.get(), font.get());
+        InteractiveFont font = interactiveFontOf(*request);
+        return interActive.applyFontForApplication(target.get(), &font);
     });
 }
 
 VORLANODE_API int installFont(VorlaNode::FontForm* font) {
-    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([font] { return interActive.installFont(font->toInteractiveFont().get()); });
 }
 
 VORLANODE_API int uninstallFont(VorlaNode::FontForm* font) {
-    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([font] { return interActive.uninstallFont(font->toInteractiveFont().get()); });
 }
 
 VORLANODE_API int installTempFont(VorlaNode::FontForm* font) {
-    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([font] { return interActive.installTempFont(font->toInteractiveFont().get()); });
 }
 
 VORLANODE_API int uninstallTempFont(VorlaNode::FontForm* font) {
-    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([font] { return interActive.uninstallTempFont(font->toInteractiveFont().get()); });
 }
 
 VORLANODE_API VorlaNode::VPermission* getPermissions(int* count) {
-    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::handOffList<VorlaNode::VPermission>(count, [] {
         WindowsPlatformPermissions registry;
         const auto entries = registry.all();
@@ -164,7 +155,6 @@ VORLANODE_API VorlaNode::VPermission* getPermissions(int* count) {
 }
 
 VORLANODE_API int requestPermission(char* name) {
-    const VorlaNode::HandlerListHidden hidden;
     return VorlaNode::guarded([name] {
         WindowsPlatformPermissions registry;
         return registry.request(name);

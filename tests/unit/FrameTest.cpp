@@ -9,6 +9,7 @@
 #include "Records.h"
 #include "VorlaNode.h"
 #include "easylogging++.h"
+#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 
 using namespace VorlaNode;
@@ -184,6 +185,66 @@ TEST(ExceptionBoundary, HandlerListHiddenForTheCallAndPutBackOnEveryWayOut) {
     }
     EXPECT_EQ(tib->ExceptionList, &marker);
     tib->ExceptionList = original;
+}
+
+// The frames the exports go through (guarded, handOffList) hide the handler list while their
+// body runs, on success and on failure, and put it back afterwards.
+TEST(ExceptionBoundary, ExportFramesRunTheirBodyWithTheHandlerListHidden) {
+    auto* const tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+    auto* const hidden = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD*>(-1);
+    EXCEPTION_REGISTRATION_RECORD* const original = tib->ExceptionList;
+    EXCEPTION_REGISTRATION_RECORD marker{};
+    marker.Next = original;
+    tib->ExceptionList = &marker;
+
+    std::vector<EXCEPTION_REGISTRATION_RECORD*> seen;
+    const auto look = [&] { seen.push_back(tib->ExceptionList); };
+    EXPECT_EQ(guarded([&] { look(); return 0; }), 0);
+    EXPECT_EQ(guarded([&]() -> int { look(); throw std::runtime_error("status export"); }), Status::kException);
+    int count = -1;
+    releaseArray(handOffList<VPermission>(&count, [&] {
+        look();
+        return handOff<VPermission>(0, [](VPermission&, std::size_t) {});
+    }));
+    releaseArray(handOffList<VPermission>(&count, [&]() -> VPermission* {
+        look();
+        throw std::runtime_error("list export");
+    }));
+    EXPECT_EQ(tib->ExceptionList, &marker);
+    tib->ExceptionList = original;
+    EXPECT_EQ(seen, std::vector<EXCEPTION_REGISTRATION_RECORD*>(4, hidden));
+}
+
+// The one status frame: what it stops, and the one error line it writes for each failure (its
+// entry text made only then). The handlers and the installer's steps stop standard exceptions
+// only; the exports stop every exception.
+TEST(StatusFrame, StopsStandardOrEveryExceptionWithOneErrorLine) {
+    LogCapture log;
+    int entries = 0;
+    const auto entry = [&] {
+        ++entries;
+        return std::string("[entry]\t");
+    };
+    const auto standard = []() -> int { throw std::runtime_error("disk full"); };
+    const auto other = []() -> int { throw 7; };
+
+    EXPECT_EQ(vorla::statusFrame([] { return 1005; }, entry), 1005);
+    EXPECT_EQ(vorla::statusFrame(standard, entry), Status::kException);
+    EXPECT_THROW(vorla::statusFrame(other, entry), int);
+    EXPECT_EQ(vorla::statusFrame<vorla::Stops::Everything>([] { return 0; }, entry), 0);
+    EXPECT_EQ(vorla::statusFrame<vorla::Stops::Everything>(standard, entry), Status::kException);
+    EXPECT_EQ(vorla::statusFrame<vorla::Stops::Everything>(other, entry), Status::kException);
+    static_assert(noexcept(vorla::statusFrame<vorla::Stops::Everything>(other, entry)), "the exports' frame");
+
+    int count = -1;
+    VPermission* empty = handOffList<VPermission>(&count, []() -> VPermission* { throw 7; });
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(count, 0);
+    releaseArray(empty);
+
+    EXPECT_EQ(entries, 3);
+    EXPECT_EQ(log.at(el::Level::Error), (std::vector<std::string>{"[entry]\tdisk full", "[entry]\tdisk full",
+                                                                  "[entry]\tunknown exception", "unknown exception"}));
 }
 
 TEST(LogSetup, FileLandsInAFolderOutsideTheAnsiCodePage) {

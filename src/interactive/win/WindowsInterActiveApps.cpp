@@ -4,6 +4,7 @@
 
 #include <unordered_set>
 
+#include "common/Frame.h"
 #include "common/Status.h"
 #include "easylogging++.h"
 #include "interactive/win/WindowDiscovery.h"
@@ -41,7 +42,7 @@ int WindowsInterActive::applyFontForApplication(WindowEntity *window, Interactiv
         LOG(ERROR) << "[COM] [Open Fail!]";
         return Status::kException;
     }
-    try {
+    status = vorla::statusFrame([&] {
         // Every matching row is applied in turn; the last handler's status is the result.
         const auto apply = [&](WindowEntity &target) {
             for (std::shared_ptr<Strategy> row : strategies) {
@@ -59,11 +60,8 @@ int WindowsInterActive::applyFontForApplication(WindowEntity *window, Interactiv
             WindowEntity current = static_cast<Interactive &>(*this).getCurrentWindow();
             apply(current);
         }
-    } catch (const std::exception &e) {
-        status = Status::kException;
-        LOG(ERROR) << "[applyFontForApplication]\t[Application:" << application
-                   << "] [fontFamily:" << textOf(font->family) << "]" << e.what();
-    }
+        return status;
+    }, [&] { return "[applyFontForApplication]\t[Application:" + application + "] [fontFamily:" + textOf(font->family) + "]"; });
     if (status != Status::kDone) {
         LOG(ERROR) << "[applyFontForApplication]\t[Application:" << application
                    << "] [fontFamily:" << textOf(font->family) << "] (" << status << ")";
