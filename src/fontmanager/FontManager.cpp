@@ -4,8 +4,9 @@
 #include "common/Text.h"
 #include "easylogging++.h"
 
-#include <dwrite_1.h>
+#include <dwrite_3.h>
 
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -23,6 +24,8 @@ FontDescriptor::FontDescriptor(std::string path_, std::string postscriptName_, s
       monospace(monospace_) {}
 
 FontDescriptor::~FontDescriptor() = default;
+
+FontManagerImpl::FontManagerImpl(Lookup lookup) : lookup_(lookup) {}
 
 FontManagerImpl::~FontManagerImpl() = default;
 
@@ -72,6 +75,23 @@ HRESULT readLocalizedName(IDWriteFont *font, DWRITE_INFORMATIONAL_STRING_ID id, 
                            text);
 }
 
+// Full path of a font file. S_FALSE (and no path) when the file is not on local storage.
+HRESULT readLocalPath(IDWriteFontFile *file, std::string *path) {
+    vorla::ComPtr<IDWriteFontFileLoader> loader;
+    HRESULT hr = file->GetLoader(loader.put());
+    if (FAILED(hr)) return hr;
+    const auto local = loader.query<IDWriteLocalFontFileLoader>();
+    if (!local) return S_FALSE;
+
+    const void *key = nullptr;
+    UINT32 keySize = 0;
+    hr = file->GetReferenceKey(&key, &keySize);
+    if (FAILED(hr)) return hr;
+    return readCountedText(
+        [&](UINT32 *length) { return local->GetFilePathLengthFromKey(key, keySize, length); },
+        [&](wchar_t *buffer, UINT32 size) { return local->GetFilePathFromKey(key, keySize, buffer, size); }, path);
+}
+
 // Full path of the face's first file. S_FALSE (and no path) when the face has no
 // file or its file is not on local storage.
 HRESULT readFilePath(IDWriteFontFace *face, std::string *path) {
@@ -87,42 +107,70 @@ HRESULT readFilePath(IDWriteFontFace *face, std::string *path) {
         files.push_back(vorla::ComPtr<IDWriteFontFile>::attach(raw[i]));
     if (FAILED(hr)) return hr;
     if (files.empty() || !files.front()) return S_FALSE;
-
-    vorla::ComPtr<IDWriteFontFileLoader> loader;
-    hr = files.front()->GetLoader(loader.put());
-    if (FAILED(hr)) return hr;
-    const auto local = loader.query<IDWriteLocalFontFileLoader>();
-    if (!local) return S_FALSE;
-
-    const void *key = nullptr;
-    UINT32 keySize = 0;
-    hr = files.front()->GetReferenceKey(&key, &keySize);
-    if (FAILED(hr)) return hr;
-    return readCountedText(
-        [&](UINT32 *length) { return local->GetFilePathLengthFromKey(key, keySize, length); },
-        [&](wchar_t *buffer, UINT32 size) { return local->GetFilePathFromKey(key, keySize, buffer, size); }, path);
+    return readLocalPath(files.front().get(), path);
 }
 
-// Everything but the PostScript name, which the caller has read already.
-// S_OK with *descriptor set, S_FALSE when the face has no local file, or an error.
-HRESULT buildDescriptor(IDWriteFont *font, std::string postscriptName, const std::wstring &familyLocale,
-                        std::unique_ptr<FontDescriptor> *descriptor) {
-    vorla::ComPtr<IDWriteFontFace> face;
-    HRESULT hr = font->CreateFontFace(face.put());
-    if (FAILED(hr)) return hr;
+// A face reached through its face reference, without a face object: the newer font
+// interface, the face's file, and the identity of the file's face (the file's loader
+// and reference key and the index of the face in the file). Simulated faces share the
+// identity of the face they are made from.
+struct FaceReference {
+    vorla::ComPtr<IDWriteFont3> font;
+    vorla::ComPtr<IDWriteFontFile> file;
+    std::string fileFace;
+};
+
+// False when the font does not offer IDWriteFont3 or its reference cannot be read.
+bool readFaceReference(const vorla::ComPtr<IDWriteFont> &font, FaceReference *reference) {
+    reference->font = font.query<IDWriteFont3>();
+    if (!reference->font) return false;
+    vorla::ComPtr<IDWriteFontFaceReference> faceReference;
+    vorla::ComPtr<IDWriteFontFileLoader> loader;
+    const void *key = nullptr;
+    UINT32 keySize = 0;
+    if (FAILED(reference->font->GetFontFaceReference(faceReference.put())) ||
+        FAILED(faceReference->GetFontFile(reference->file.put())) || !reference->file ||
+        FAILED(reference->file->GetLoader(loader.put())) ||
+        FAILED(reference->file->GetReferenceKey(&key, &keySize)))
+        return false;
+    const IDWriteFontFileLoader *loaderAddress = loader.get();
+    const UINT32 index = faceReference->GetFontFaceIndex();
+    std::string &id = reference->fileFace;
+    id.assign(reinterpret_cast<const char *>(&loaderAddress), sizeof loaderAddress);
+    id.append(reinterpret_cast<const char *>(&index), sizeof index);
+    id.append(static_cast<const char *>(key), keySize);
+    return true;
+}
+
+// Everything but the PostScript name, which the caller has read already. With a face
+// reference the path comes from its file and the monospace flag from the font; without
+// one both come from a face object. S_OK with *descriptor set, S_FALSE when the face
+// has no local file, or an error.
+HRESULT buildDescriptor(IDWriteFont *font, const FaceReference *reference, std::string postscriptName,
+                        const std::wstring &familyLocale, std::unique_ptr<FontDescriptor> *descriptor) {
     std::string path;
-    hr = readFilePath(face.get(), &path);
-    if (hr != S_OK) return hr;
+    bool monospace = false;
+    HRESULT hr = S_OK;
+    if (reference) {
+        hr = readLocalPath(reference->file.get(), &path);
+        if (hr != S_OK) return hr;
+        monospace = reference->font->IsMonospacedFont() != FALSE;
+    } else {
+        vorla::ComPtr<IDWriteFontFace> face;
+        hr = font->CreateFontFace(face.put());
+        if (FAILED(hr)) return hr;
+        hr = readFilePath(face.get(), &path);
+        if (hr != S_OK) return hr;
+        // Only the newer face interface knows the monospace flag.
+        const auto face1 = face.query<IDWriteFontFace1>();
+        monospace = face1 && face1->IsMonospacedFont() != FALSE;
+    }
 
     std::string family, style;
     hr = readLocalizedName(font, DWRITE_INFORMATIONAL_STRING_WIN32_FAMILY_NAMES, familyLocale.c_str(), &family);
     if (FAILED(hr)) return hr;
     hr = readLocalizedName(font, DWRITE_INFORMATIONAL_STRING_WIN32_SUBFAMILY_NAMES, kStyleLocaleW, &style);
     if (FAILED(hr)) return hr;
-
-    // Only the newer face interface knows the monospace flag.
-    const auto face1 = face.query<IDWriteFontFace1>();
-    const bool monospace = face1 && face1->IsMonospacedFont() != FALSE;
 
     const bool italic = font->GetStyle() == DWRITE_FONT_STYLE_ITALIC;
     *descriptor = std::make_unique<FontDescriptor>(std::move(path), std::move(postscriptName), std::move(family),
@@ -143,7 +191,12 @@ HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, cons
     if (FAILED(hr)) return hr;
 
     const std::wstring familyLocaleW = vorla::utf8ToWide(familyLocale);
-        std::unordered_set<std::string> seen;
+    std::unordered_set<std::string> seen;
+    // PostScript names already read, by the identity of the file's face: reading the
+    // name costs about as much as making the face object (the font system parses the
+    // file's naming table), and under Wine every family lists two or three simulated
+    // faces beside each face of its files.
+    std::unordered_map<std::string, std::string> nameOfFileFace;
     auto result = std::make_unique<FontList>();
     const UINT32 familyCount = collection->GetFontFamilyCount();
     for (UINT32 f = 0; f < familyCount; ++f) {
@@ -155,16 +208,26 @@ HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, cons
                 try {
                     vorla::ComPtr<IDWriteFont> font;
                     if (FAILED(family->GetFont(i, font.put()))) continue;
+                    FaceReference reference;
+                    const bool referenced = lookup_ == Lookup::FaceReferences && readFaceReference(font, &reference);
                     // The PostScript name first: a face whose name is listed already
                     // (Wine's simulated bold and oblique faces share it) is skipped
-                    // before its face object is made or its file is looked up.
+                    // before its file is looked up.
                     std::string postscriptName;
-                    if (FAILED(readLocalizedName(font.get(), DWRITE_INFORMATIONAL_STRING_POSTSCRIPT_NAME,
-                                                 kFallbackLocaleW, &postscriptName)))
-                        continue;
+                    const auto known = referenced ? nameOfFileFace.find(reference.fileFace) : nameOfFileFace.end();
+                    if (known != nameOfFileFace.end()) {
+                        postscriptName = known->second;
+                    } else {
+                        if (FAILED(readLocalizedName(font.get(), DWRITE_INFORMATIONAL_STRING_POSTSCRIPT_NAME,
+                                                     kFallbackLocaleW, &postscriptName)))
+                            continue;
+                        if (referenced) nameOfFileFace.emplace(reference.fileFace, postscriptName);
+                    }
                     if (seen.count(postscriptName) != 0) continue;
                     std::unique_ptr<FontDescriptor> descriptor;
-                    if (buildDescriptor(font.get(), postscriptName, familyLocaleW, &descriptor) != S_OK) continue;
+                    if (buildDescriptor(font.get(), referenced ? &reference : nullptr, postscriptName, familyLocaleW,
+                                        &descriptor) != S_OK)
+                        continue;
                     seen.insert(std::move(postscriptName));
                     result->push_back(std::move(descriptor));
                 } catch (const std::exception &e) {

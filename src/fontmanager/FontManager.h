@@ -32,6 +32,15 @@ using FontList = std::vector<std::unique_ptr<FontDescriptor>>;
 // The enumerator; one instance serves one enumeration and keeps nothing between calls.
 class FontManagerImpl {
 public:
+    // How a face's PostScript name and file are reached; both give the same list.
+    // FaceReferences reads the PostScript name once per face of a font file (the
+    // simulated bold and oblique faces of a family share their file's face and its
+    // name) and the file through the face reference, without making a face object.
+    // A face whose font lacks the newer interfaces (IDWriteFont3, IDWriteFont1) is
+    // read the FaceObjects way: its own PostScript name, then its face object.
+    enum class Lookup { FaceReferences, FaceObjects };
+
+    explicit FontManagerImpl(Lookup lookup = Lookup::FaceReferences);
     virtual ~FontManagerImpl();
 
     // Lists every face of the system collection in collection order, one face per
@@ -40,6 +49,9 @@ public:
     // the font system's error code with *list left empty when the collection cannot
     // be opened. A family or face that cannot be read is left out.
     HRESULT getAvailableFonts(std::unique_ptr<FontList> *list, const std::string &familyLocale);
+
+private:
+    Lookup lookup_;
 };
 
 }  // namespace FontManager
