@@ -75,23 +75,6 @@ HRESULT readLocalizedName(IDWriteFont *font, DWRITE_INFORMATIONAL_STRING_ID id, 
                            text);
 }
 
-// Full path of a font file. S_FALSE (and no path) when the file is not on local storage.
-HRESULT readLocalPath(IDWriteFontFile *file, std::string *path) {
-    vorla::ComPtr<IDWriteFontFileLoader> loader;
-    HRESULT hr = file->GetLoader(loader.put());
-    if (FAILED(hr)) return hr;
-    const auto local = loader.query<IDWriteLocalFontFileLoader>();
-    if (!local) return S_FALSE;
-
-    const void *key = nullptr;
-    UINT32 keySize = 0;
-    hr = file->GetReferenceKey(&key, &keySize);
-    if (FAILED(hr)) return hr;
-    return readCountedText(
-        [&](UINT32 *length) { return local->GetFilePathLengthFromKey(key, keySize, length); },
-        [&](wchar_t *buffer, UINT32 size) { return local->GetFilePathFromKey(key, keySize, buffer, size); }, path);
-}
-
 // Full path of the face's first file. S_FALSE (and no path) when the face has no
 // file or its file is not on local storage.
 HRESULT readFilePath(IDWriteFontFace *face, std::string *path) {
@@ -107,70 +90,65 @@ HRESULT readFilePath(IDWriteFontFace *face, std::string *path) {
         files.push_back(vorla::ComPtr<IDWriteFontFile>::attach(raw[i]));
     if (FAILED(hr)) return hr;
     if (files.empty() || !files.front()) return S_FALSE;
-    return readLocalPath(files.front().get(), path);
+
+    vorla::ComPtr<IDWriteFontFileLoader> loader;
+    hr = files.front()->GetLoader(loader.put());
+    if (FAILED(hr)) return hr;
+    const auto local = loader.query<IDWriteLocalFontFileLoader>();
+    if (!local) return S_FALSE;
+
+    const void *key = nullptr;
+    UINT32 keySize = 0;
+    hr = files.front()->GetReferenceKey(&key, &keySize);
+    if (FAILED(hr)) return hr;
+    return readCountedText(
+        [&](UINT32 *length) { return local->GetFilePathLengthFromKey(key, keySize, length); },
+        [&](wchar_t *buffer, UINT32 size) { return local->GetFilePathFromKey(key, keySize, buffer, size); }, path);
 }
 
-// A face reached through its face reference, without a face object: the newer font
-// interface, the face's file, and the identity of the file's face (the file's loader
-// and reference key and the index of the face in the file). Simulated faces share the
-// identity of the face they are made from.
-struct FaceReference {
-    vorla::ComPtr<IDWriteFont3> font;
+// The identity of the face of a font file that a face is made from: the file's loader
+// and reference key and the index of the face in the file, read through the face
+// reference without making a face object. Simulated bold and oblique faces share the
+// identity of their face. "" when the font does not offer IDWriteFont3 or the
+// reference cannot be read.
+std::string fileFaceOf(const vorla::ComPtr<IDWriteFont> &font) {
+    const auto font3 = font.query<IDWriteFont3>();
+    if (!font3) return {};
+    vorla::ComPtr<IDWriteFontFaceReference> reference;
     vorla::ComPtr<IDWriteFontFile> file;
-    std::string fileFace;
-};
-
-// False when the font does not offer IDWriteFont3 or its reference cannot be read.
-bool readFaceReference(const vorla::ComPtr<IDWriteFont> &font, FaceReference *reference) {
-    reference->font = font.query<IDWriteFont3>();
-    if (!reference->font) return false;
-    vorla::ComPtr<IDWriteFontFaceReference> faceReference;
     vorla::ComPtr<IDWriteFontFileLoader> loader;
     const void *key = nullptr;
     UINT32 keySize = 0;
-    if (FAILED(reference->font->GetFontFaceReference(faceReference.put())) ||
-        FAILED(faceReference->GetFontFile(reference->file.put())) || !reference->file ||
-        FAILED(reference->file->GetLoader(loader.put())) ||
-        FAILED(reference->file->GetReferenceKey(&key, &keySize)))
-        return false;
+    if (FAILED(font3->GetFontFaceReference(reference.put())) || FAILED(reference->GetFontFile(file.put())) ||
+        !file || FAILED(file->GetLoader(loader.put())) || FAILED(file->GetReferenceKey(&key, &keySize)))
+        return {};
     const IDWriteFontFileLoader *loaderAddress = loader.get();
-    const UINT32 index = faceReference->GetFontFaceIndex();
-    std::string &id = reference->fileFace;
-    id.assign(reinterpret_cast<const char *>(&loaderAddress), sizeof loaderAddress);
+    const UINT32 index = reference->GetFontFaceIndex();
+    std::string id(reinterpret_cast<const char *>(&loaderAddress), sizeof loaderAddress);
     id.append(reinterpret_cast<const char *>(&index), sizeof index);
     id.append(static_cast<const char *>(key), keySize);
-    return true;
+    return id;
 }
 
-// Everything but the PostScript name, which the caller has read already. With a face
-// reference the path comes from its file and the monospace flag from the font; without
-// one both come from a face object. S_OK with *descriptor set, S_FALSE when the face
-// has no local file, or an error.
-HRESULT buildDescriptor(IDWriteFont *font, const FaceReference *reference, std::string postscriptName,
+// Everything but the PostScript name, which the caller has read already, from the
+// face object. S_OK with *descriptor set, S_FALSE when the face has no local file, or
+// an error.
+HRESULT buildDescriptor(IDWriteFont *font, IDWriteFontFace *face, std::string postscriptName,
                         const std::wstring &familyLocale, std::unique_ptr<FontDescriptor> *descriptor) {
     std::string path;
-    bool monospace = false;
-    HRESULT hr = S_OK;
-    if (reference) {
-        hr = readLocalPath(reference->file.get(), &path);
-        if (hr != S_OK) return hr;
-        monospace = reference->font->IsMonospacedFont() != FALSE;
-    } else {
-        vorla::ComPtr<IDWriteFontFace> face;
-        hr = font->CreateFontFace(face.put());
-        if (FAILED(hr)) return hr;
-        hr = readFilePath(face.get(), &path);
-        if (hr != S_OK) return hr;
-        // Only the newer face interface knows the monospace flag.
-        const auto face1 = face.query<IDWriteFontFace1>();
-        monospace = face1 && face1->IsMonospacedFont() != FALSE;
-    }
+    HRESULT hr = readFilePath(face, &path);
+    if (hr != S_OK) return hr;
 
     std::string family, style;
     hr = readLocalizedName(font, DWRITE_INFORMATIONAL_STRING_WIN32_FAMILY_NAMES, familyLocale.c_str(), &family);
     if (FAILED(hr)) return hr;
     hr = readLocalizedName(font, DWRITE_INFORMATIONAL_STRING_WIN32_SUBFAMILY_NAMES, kStyleLocaleW, &style);
     if (FAILED(hr)) return hr;
+
+    // Only the newer face interface knows the monospace flag.
+    vorla::ComPtr<IDWriteFontFace1> face1;
+    face->QueryInterface(__uuidof(IDWriteFontFace1), face1.putVoid());
+    const bool monospace = face1 && face1->IsMonospacedFont() != FALSE;
 
     const bool italic = font->GetStyle() == DWRITE_FONT_STYLE_ITALIC;
     *descriptor = std::make_unique<FontDescriptor>(std::move(path), std::move(postscriptName), std::move(family),
@@ -192,9 +170,9 @@ HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, cons
 
     const std::wstring familyLocaleW = vorla::utf8ToWide(familyLocale);
     std::unordered_set<std::string> seen;
-    // PostScript names already read, by the identity of the file's face: reading the
-    // name costs about as much as making the face object (the font system parses the
-    // file's naming table), and under Wine every family lists two or three simulated
+    // PostScript names already read, by the identity of the file's face: under Wine
+    // reading a name without a live face object costs as much as making one (the font
+    // system opens and parses the file), and every family lists two or three simulated
     // faces beside each face of its files.
     std::unordered_map<std::string, std::string> nameOfFileFace;
     auto result = std::make_unique<FontList>();
@@ -208,25 +186,29 @@ HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, cons
                 try {
                     vorla::ComPtr<IDWriteFont> font;
                     if (FAILED(family->GetFont(i, font.put()))) continue;
-                    FaceReference reference;
-                    const bool referenced = lookup_ == Lookup::FaceReferences && readFaceReference(font, &reference);
                     // The PostScript name first: a face whose name is listed already
                     // (Wine's simulated bold and oblique faces share it) is skipped
-                    // before its file is looked up.
+                    // before its file is looked up. With face references the name of a
+                    // file's face is read once, with its face object made first: while
+                    // a face object lives, the font system answers the name queries of
+                    // its font without parsing the file again.
+                    const std::string fileFace = lookup_ == Lookup::FaceReferences ? fileFaceOf(font) : std::string();
+                    const auto known = fileFace.empty() ? nameOfFileFace.end() : nameOfFileFace.find(fileFace);
+                    vorla::ComPtr<IDWriteFontFace> face;
                     std::string postscriptName;
-                    const auto known = referenced ? nameOfFileFace.find(reference.fileFace) : nameOfFileFace.end();
                     if (known != nameOfFileFace.end()) {
                         postscriptName = known->second;
                     } else {
+                        if (!fileFace.empty() && FAILED(font->CreateFontFace(face.put()))) continue;
                         if (FAILED(readLocalizedName(font.get(), DWRITE_INFORMATIONAL_STRING_POSTSCRIPT_NAME,
                                                      kFallbackLocaleW, &postscriptName)))
                             continue;
-                        if (referenced) nameOfFileFace.emplace(reference.fileFace, postscriptName);
+                        if (!fileFace.empty()) nameOfFileFace.emplace(fileFace, postscriptName);
                     }
                     if (seen.count(postscriptName) != 0) continue;
+                    if (!face && FAILED(font->CreateFontFace(face.put()))) continue;
                     std::unique_ptr<FontDescriptor> descriptor;
-                    if (buildDescriptor(font.get(), referenced ? &reference : nullptr, postscriptName, familyLocaleW,
-                                        &descriptor) != S_OK)
+                    if (buildDescriptor(font.get(), face.get(), postscriptName, familyLocaleW, &descriptor) != S_OK)
                         continue;
                     seen.insert(std::move(postscriptName));
                     result->push_back(std::move(descriptor));

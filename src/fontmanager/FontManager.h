@@ -32,12 +32,11 @@ using FontList = std::vector<std::unique_ptr<FontDescriptor>>;
 // The enumerator; one instance serves one enumeration and keeps nothing between calls.
 class FontManagerImpl {
 public:
-    // How a face's PostScript name and file are reached; both give the same list.
-    // FaceReferences reads the PostScript name once per face of a font file (the
-    // simulated bold and oblique faces of a family share their file's face and its
-    // name) and the file through the face reference, without making a face object.
-    // A face whose font lacks the newer interfaces (IDWriteFont3, IDWriteFont1) is
-    // read the FaceObjects way: its own PostScript name, then its face object.
+    // How the PostScript names for the duplicate test are read; both give the same list.
+    // FaceReferences reads the name once per face of a font file, found through the
+    // face reference (IDWriteFont3), and hands it to the faces made from the same file
+    // face (the simulated bold and oblique ones). FaceObjects, and FaceReferences for a
+    // font without the newer interface, reads every face's own name.
     enum class Lookup { FaceReferences, FaceObjects };
 
     explicit FontManagerImpl(Lookup lookup = Lookup::FaceReferences);
