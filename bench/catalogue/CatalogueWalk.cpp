@@ -5,7 +5,7 @@
 // first file's local path, the Win32 family and subfamily names ("zh-CN", then
 // "en-us", then the first string), the monospace flag, style, stretch and weight.
 //
-// usage: CatalogueWalk.exe <result file> [open]
+// usage: CatalogueWalk.exe [open] <result file>
 //   "open" creates the factory and the collection and gets every face, querying none.
 // Writes "<milliseconds> <faces> <listed>" to the result file: the time of one walk,
 // from the factory's creation to the release of the collection.
@@ -87,10 +87,11 @@ bool readFace(IDWriteFont *font) {
 
 int wmain(int argc, wchar_t **argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: CatalogueWalk.exe <result file> [open]\n");
+        std::fprintf(stderr, "usage: CatalogueWalk.exe [open] <result file>\n");
         return 2;
     }
-    const bool openOnly = argc > 2 && std::wstring(argv[2]) == L"open";
+    const bool openOnly = argc > 2 && std::wstring(argv[1]) == L"open";
+    const wchar_t *resultFile = argv[argc - 1];
     size_t faces = 0, listed = 0;
 
     const auto start = std::chrono::steady_clock::now();
@@ -124,7 +125,7 @@ int wmain(int argc, wchar_t **argv) {
     }
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 
-    FILE *out = _wfopen(argv[1], L"w");
+    FILE *out = _wfopen(resultFile, L"w");
     if (!out) return 1;
     std::fprintf(out, "%.3f %zu %zu\n", ms, faces, listed);
     std::fclose(out);

@@ -55,6 +55,10 @@ std::vector<Expected> expectations() {
         // Only German and French names: the first of each set.
         {"VorlaGlot-Standard", fixturePath("VorlaGlot.ttf"), "Vorla Deutsch", "Vorla Deutsch", "Standard", 400, 4,
          false, false},
+        // Two faces of one collection file.
+        {"VorlaPair-Regular", fixturePath("VorlaPair.ttc"), "Vorla Pair", "Vorla Pair", "Regular", 400, 5, false,
+         false},
+        {"VorlaPair-Bold", fixturePath("VorlaPair.ttc"), "Vorla Pair", "Vorla Pair", "Bold", 700, 5, false, false},
         // Real faces found through fontconfig.
         {"DejaVuSansMono", dejavu + "DejaVuSansMono.ttf", "DejaVu Sans Mono", "DejaVu Sans Mono", "Book", 400, 5,
          false, true},
