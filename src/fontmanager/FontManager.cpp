@@ -173,7 +173,9 @@ HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, cons
     // PostScript names already read, by the identity of the file's face: under Wine
     // reading a name without a live face object costs as much as making one (the font
     // system opens and parses the file), and every family lists two or three simulated
-    // faces beside each face of its files.
+    // faces beside each face of its files. The PostScript name is the file face's (name
+    // 6 of its naming table); simulations do not change it. Two identities for one file
+    // face (another loader object) only cost a second read.
     std::unordered_map<std::string, std::string> nameOfFileFace;
     auto result = std::make_unique<FontList>();
     const UINT32 familyCount = collection->GetFontFamilyCount();
