@@ -1,137 +1,38 @@
-// Catalogue benchmark: times getAvailableFonts (enumeration, copy-out and
-// release) against a bare DirectWrite walk that makes the same queries without
-// building records, on a collection of about 500, then about 1,000 and 5,000 faces.
+// Catalogue benchmark: times getAvailableFonts (enumeration, copy-out and release)
+// against CatalogueWalk.exe, a separate minimal program that makes the same per-face
+// DirectWrite queries without VorlaNode, on a collection of about 500, then about
+// 1,000 and 5,000 faces. Each measured call runs in a process of its own, the export
+// in this program started again with --export, so both sides start and load alike;
+// the rounds alternate the two.
 //
 // usage: CatalogueBench.exe <folder of source .ttf files> <folder for renamed copies>
+//        CatalogueBench.exe --export <result file>   (one measured call, the child side)
 //
 // The source fonts are registered under HKLM's Fonts key ("VorlaBench ..."
 // values) until the collection holds about 500 faces, then until it holds at
-// least 1,000 (renamed copies of the sources are added when the sources alone
-// are not enough). Run it in a prefix of its own: the registrations stay.
+// least 1,000 and 5,000 (renamed copies of the sources are added when the sources
+// alone are not enough). Run it in a prefix of its own: the registrations stay.
 #include "VorlaNode.h"
 #include "FontFixtures.h"
 #include "common/Raii.h"
 #include "interactive/win/FontUtil.h"
 
 #include <windows.h>
-#include <dwrite_1.h>
+#include <dwrite.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// The per-face queries of the catalogue, without records: path, three names,
-// monospace, style, stretch, weight. Returns false when a query fails.
-bool queryName(IDWriteFont *font, DWRITE_INFORMATIONAL_STRING_ID id, const wchar_t *locale, std::wstring *out) {
-    vorla::ComPtr<IDWriteLocalizedStrings> strings;
-    BOOL exists = FALSE;
-    if (FAILED(font->GetInformationalStrings(id, strings.put(), &exists))) return false;
-    if (!exists) {
-        out->clear();
-        return true;
-    }
-    UINT32 index = 0;
-    BOOL found = FALSE;
-    if (FAILED(strings->FindLocaleName(locale, &index, &found))) return false;
-    if (!found && (FAILED(strings->FindLocaleName(L"en-us", &index, &found)) || !found)) index = 0;
-    UINT32 length = 0;
-    if (FAILED(strings->GetStringLength(index, &length))) return false;
-    out->assign(length + 1, L'\0');
-    if (FAILED(strings->GetString(index, &(*out)[0], length + 1))) return false;
-    out->resize(length);
-    return true;
-}
-
-bool queryFace(IDWriteFont *font) {
-    vorla::ComPtr<IDWriteFontFace> face;
-    if (FAILED(font->CreateFontFace(face.put()))) return false;
-    UINT32 count = 0;
-    if (FAILED(face->GetFiles(&count, nullptr)) || count == 0) return false;
-    std::vector<IDWriteFontFile *> raw(count, nullptr);
-    std::vector<vorla::ComPtr<IDWriteFontFile>> files;
-    files.reserve(count);
-    HRESULT hr = face->GetFiles(&count, raw.data());
-    for (IDWriteFontFile *f : raw) files.push_back(vorla::ComPtr<IDWriteFontFile>::attach(f));
-    bool ok = SUCCEEDED(hr) && files[0];
-    if (ok) {
-        vorla::ComPtr<IDWriteFontFileLoader> loader;
-        vorla::ComPtr<IDWriteLocalFontFileLoader> local;
-        const void *key = nullptr;
-        UINT32 keySize = 0, length = 0;
-        ok = SUCCEEDED(files[0]->GetLoader(loader.put())) &&
-             SUCCEEDED(loader->QueryInterface(__uuidof(IDWriteLocalFontFileLoader), local.putVoid())) &&
-             SUCCEEDED(files[0]->GetReferenceKey(&key, &keySize)) &&
-             SUCCEEDED(local->GetFilePathLengthFromKey(key, keySize, &length));
-        if (ok) {
-            std::wstring path(length + 1, L'\0');
-            ok = SUCCEEDED(local->GetFilePathFromKey(key, keySize, &path[0], length + 1));
-        }
-    }
-    if (!ok) return false;
-    std::wstring family, style;
-    if (!queryName(font, DWRITE_INFORMATIONAL_STRING_WIN32_FAMILY_NAMES, L"zh-CN", &family)) return false;
-    if (!queryName(font, DWRITE_INFORMATIONAL_STRING_WIN32_SUBFAMILY_NAMES, L"zh-CN", &style)) return false;
-    vorla::ComPtr<IDWriteFontFace1> face1;
-    volatile bool mono = SUCCEEDED(face->QueryInterface(__uuidof(IDWriteFontFace1), face1.putVoid())) &&
-                         face1->IsMonospacedFont();
-    volatile int props = int(font->GetStyle()) + int(font->GetStretch()) + int(font->GetWeight());
-    (void)mono;
-    (void)props;
-    return true;
-}
-
-struct WalkResult {
-    size_t faces = 0;     // faces in the collection
-    size_t distinct = 0;  // distinct PostScript names
-    size_t queried = 0;   // faces whose queries were made
-};
-
-enum class Walk {
-    OpenOnly,   // factory, collection, families and faces: no per-face query
-    EveryFace,  // every face queried (the plain walk)
-    FirstFaces  // the PostScript name first, the rest only for a name not seen yet
-};
-
-WalkResult walk(Walk mode) {
-    WalkResult r;
-    vorla::ComPtr<IDWriteFactory> factory;
-    if (FAILED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
-                                   reinterpret_cast<IUnknown **>(factory.put()))))
-        return r;
-    vorla::ComPtr<IDWriteFontCollection> collection;
-    if (FAILED(factory->GetSystemFontCollection(collection.put(), FALSE))) return r;
-    std::unordered_set<std::wstring> seen;
-    for (UINT32 f = 0; f < collection->GetFontFamilyCount(); ++f) {
-        vorla::ComPtr<IDWriteFontFamily> family;
-        if (FAILED(collection->GetFontFamily(f, family.put()))) continue;
-        for (UINT32 i = 0; i < family->GetFontCount(); ++i) {
-            vorla::ComPtr<IDWriteFont> font;
-            if (FAILED(family->GetFont(i, font.put()))) continue;
-            ++r.faces;
-            if (mode == Walk::OpenOnly) continue;
-            std::wstring ps;
-            if (!queryName(font.get(), DWRITE_INFORMATIONAL_STRING_POSTSCRIPT_NAME, L"en-us", &ps)) continue;
-            const bool fresh = seen.insert(ps).second;
-            if (mode == Walk::FirstFaces && !fresh) continue;
-            ++r.queried;
-            queryFace(font.get());
-        }
-    }
-    r.distinct = seen.size();
-    return r;
-}
 
 size_t countFaces() {
     size_t n = 0;
@@ -148,9 +49,7 @@ size_t countFaces() {
     return n;
 }
 
-double millis(const std::function<void()> &fn) {
-    const auto start = std::chrono::steady_clock::now();
-    fn();
+double millisSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
@@ -164,43 +63,95 @@ struct Timing {
     }
 };
 
-// The variants run in turn, round after round, so that load from other processes on the
-// machine spreads over all of them; the best and the median of the rounds are reported.
-void measure(const char *label) {
-    constexpr int kRounds = 7;
-    int listed = 0;
-    WalkResult all, firsts, opened;
-    Timing exportT, bareT, firstsT, openT;
-    const std::function<void()> variants[] = {
-        [&] {
-            VorlaNode::FontData *fonts = getAvailableFonts(&listed);
-            releaseFontData(fonts);
-        },
-        [&] { all = walk(Walk::EveryFace); },
-        [&] { firsts = walk(Walk::FirstFaces); },
-        [&] { opened = walk(Walk::OpenOnly); },
-    };
-    Timing *timings[] = {&exportT, &bareT, &firstsT, &openT};
-    for (const auto &v : variants) v();  // warm-up
-    for (int round = 0; round < kRounds; ++round)
-        for (int i = 0; i < 4; ++i) timings[i]->runs.push_back(millis(variants[i]));
+// One measured call in a process of its own. work: the time the child measured around
+// its call; process: from CreateProcess to the child's exit, start-up included.
+struct Child {
+    const wchar_t *label;
+    std::wstring commandLine;
+    Timing work, process;
+    size_t faces = 0, listed = 0;
+};
 
-    const double faces = double(all.faces);
-    std::printf("%s: %zu faces, %zu distinct PostScript names, %d listed (%d rounds: best / median)\n", label,
-                all.faces, all.distinct, listed, kRounds);
-    auto row = [&](const char *what, const Timing &t) {
-        std::printf("  %-50s %8.1f / %8.1f ms  (%.3f / %.3f ms per face)\n", what, t.best(), t.median(),
-                    t.best() / faces, t.median() / faces);
+bool run(Child &child, const fs::path &resultFile) {
+    std::error_code ec;
+    fs::remove(resultFile, ec);
+    std::wstring commandLine = child.commandLine + L" \"" + resultFile.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    const auto start = std::chrono::steady_clock::now();
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    const vorla::UniqueHandle process(info.hProcess), thread(info.hThread);
+    WaitForSingleObject(process.get(), INFINITE);
+    const double wall = millisSince(start);
+    DWORD code = 1;
+    GetExitCodeProcess(process.get(), &code);
+    double work = 0;
+    size_t faces = 0, listed = 0;
+    FILE *in = _wfopen(resultFile.c_str(), L"r");
+    const bool read = in && std::fscanf(in, "%lf %zu %zu", &work, &faces, &listed) == 3;
+    if (in) std::fclose(in);
+    if (code != 0 || !read) {
+        std::fwprintf(stderr, L"%ls: exit code %lu, no result\n", child.label, code);
+        return false;
+    }
+    child.work.runs.push_back(work);
+    child.process.runs.push_back(wall);
+    child.faces = faces;
+    child.listed = listed;
+    return true;
+}
+
+// The children run in turn, round after round and each round starting with the next
+// one, so that load from other processes on the machine spreads over all of them; the
+// best and the median of the rounds are reported.
+void measure(const char *label, const fs::path &self, const fs::path &resultFile) {
+    constexpr int kRounds = 7;
+    const std::wstring walk = L"\"" + (self.parent_path() / L"CatalogueWalk.exe").wstring() + L"\"";
+    Child children[] = {
+        {L"getAvailableFonts", L"\"" + self.wstring() + L"\" --export"},
+        {L"lean walk", walk},
+        {L"collection only", walk + L" open"},
     };
-    row("getAvailableFonts (enumerate, copy out, release)", exportT);
-    row("bare walk, every face queried", bareT);
-    row("bare walk, first face of each PostScript name", firstsT);
-    row("collection opened and walked, no face queried", openT);
-    std::printf("  ratio export / bare walk (every face)              %.3f / %.3f\n", exportT.best() / bareT.best(),
-                exportT.median() / bareT.median());
-    std::printf("  ratio export / bare walk (first faces, same work)  %.3f / %.3f\n",
-                exportT.best() / firstsT.best(), exportT.median() / firstsT.median());
+    constexpr int kChildren = 3;
+    for (Child &c : children)  // warm-up: file cache, wineserver
+        if (!run(c, resultFile)) return;
+    for (Child &c : children) c.work.runs.clear(), c.process.runs.clear();
+    for (int round = 0; round < kRounds; ++round)
+        for (int k = 0; k < kChildren; ++k)
+            if (!run(children[(round + k) % kChildren], resultFile)) return;
+
+    const Child &exportC = children[0], &walkC = children[1];
+    const double faces = double(walkC.faces);
+    std::printf("%s: %zu faces, %zu listed by the export, %zu by the walk (%d rounds, one call per process: best / "
+                "median)\n",
+                label, walkC.faces, exportC.listed, walkC.listed, kRounds);
+    for (const Child &c : children)
+        std::printf("  %-28ls work %8.1f / %8.1f ms (%.3f / %.3f ms per face)   process %8.1f / %8.1f ms\n", c.label,
+                    c.work.best(), c.work.median(), c.work.best() / faces, c.work.median() / faces,
+                    c.process.best(), c.process.median());
+    std::printf("  ratio export / lean walk     work %.3f / %.3f   process %.3f / %.3f\n",
+                exportC.work.best() / walkC.work.best(), exportC.work.median() / walkC.work.median(),
+                exportC.process.best() / walkC.process.best(), exportC.process.median() / walkC.process.median());
     std::fflush(stdout);
+}
+
+// The child side: one getAvailableFonts call with copy-out and release, timed.
+int exportOnce(const wchar_t *resultFile) {
+    // No log file and no console logging: the export's info lines stay out of the figures.
+    VorlaNode::VorlaConfig quiet{};
+    initial(&quiet);
+    int listed = 0;
+    const auto start = std::chrono::steady_clock::now();
+    VorlaNode::FontData *fonts = getAvailableFonts(&listed);
+    releaseFontData(fonts);
+    const double ms = millisSince(start);
+    FILE *out = _wfopen(resultFile, L"w");
+    if (!out) return 1;
+    std::fprintf(out, "%.3f 0 %d\n", ms, listed);
+    std::fclose(out);
+    return 0;
 }
 
 bool registerFont(HKEY key, const std::wstring &name, const std::wstring &path) {
@@ -217,6 +168,7 @@ std::string readAll(const fs::path &p) {
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
+    if (argc == 3 && std::wstring(argv[1]) == L"--export") return exportOnce(argv[2]);
     if (argc < 3) {
         std::fprintf(stderr, "usage: CatalogueBench.exe <source font folder> <copy folder>\n");
         return 2;
@@ -238,9 +190,9 @@ int wmain(int argc, wchar_t **argv) {
         std::fprintf(stderr, "cannot open the Fonts key\n");
         return 1;
     }
-    // No log file and no console logging: the export's info lines stay out of the figures.
-    VorlaNode::VorlaConfig quiet{};
-    initial(&quiet);
+    wchar_t selfBuffer[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, selfBuffer, MAX_PATH);
+    const fs::path self = selfBuffer, resultFile = copyDir / L"result.txt";
     std::printf("collection before registering: %zu faces\n", countFaces());
 
     size_t next = 0, copies = 0;
@@ -285,10 +237,10 @@ int wmain(int argc, wchar_t **argv) {
         std::printf("registered %zu source files and %zu renamed copies: %zu faces\n", next, copies, faces);
     };
     report(growTo(500));
-    measure("about 500 faces");
+    measure("about 500 faces", self, resultFile);
     report(growTo(1000));
-    measure("about 1000 faces");
+    measure("about 1000 faces", self, resultFile);
     report(growTo(5000));
-    measure("about 5000 faces");
+    measure("about 5000 faces", self, resultFile);
     return 0;
 }

@@ -4,8 +4,9 @@
 #include "common/Text.h"
 #include "easylogging++.h"
 
-#include <dwrite_1.h>
+#include <dwrite_3.h>
 
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -23,6 +24,8 @@ FontDescriptor::FontDescriptor(std::string path_, std::string postscriptName_, s
       monospace(monospace_) {}
 
 FontDescriptor::~FontDescriptor() = default;
+
+FontManagerImpl::FontManagerImpl(Lookup lookup) : lookup_(lookup) {}
 
 FontManagerImpl::~FontManagerImpl() = default;
 
@@ -103,15 +106,37 @@ HRESULT readFilePath(IDWriteFontFace *face, std::string *path) {
         [&](wchar_t *buffer, UINT32 size) { return local->GetFilePathFromKey(key, keySize, buffer, size); }, path);
 }
 
-// Everything but the PostScript name, which the caller has read already.
-// S_OK with *descriptor set, S_FALSE when the face has no local file, or an error.
-HRESULT buildDescriptor(IDWriteFont *font, std::string postscriptName, const std::wstring &familyLocale,
-                        std::unique_ptr<FontDescriptor> *descriptor) {
-    vorla::ComPtr<IDWriteFontFace> face;
-    HRESULT hr = font->CreateFontFace(face.put());
-    if (FAILED(hr)) return hr;
+// The identity of the face of a font file that a face is made from: the file's loader
+// and reference key and the index of the face in the file, read through the face
+// reference without making a face object. Simulated bold and oblique faces share the
+// identity of their face. "" when the font does not offer IDWriteFont3 or the
+// reference cannot be read.
+std::string fileFaceOf(const vorla::ComPtr<IDWriteFont> &font) {
+    const auto font3 = font.query<IDWriteFont3>();
+    if (!font3) return {};
+    vorla::ComPtr<IDWriteFontFaceReference> reference;
+    vorla::ComPtr<IDWriteFontFile> file;
+    vorla::ComPtr<IDWriteFontFileLoader> loader;
+    const void *key = nullptr;
+    UINT32 keySize = 0;
+    if (FAILED(font3->GetFontFaceReference(reference.put())) || FAILED(reference->GetFontFile(file.put())) ||
+        !file || FAILED(file->GetLoader(loader.put())) || FAILED(file->GetReferenceKey(&key, &keySize)))
+        return {};
+    const IDWriteFontFileLoader *loaderAddress = loader.get();
+    const UINT32 index = reference->GetFontFaceIndex();
+    std::string id(reinterpret_cast<const char *>(&loaderAddress), sizeof loaderAddress);
+    id.append(reinterpret_cast<const char *>(&index), sizeof index);
+    id.append(static_cast<const char *>(key), keySize);
+    return id;
+}
+
+// Everything but the PostScript name, which the caller has read already, from the
+// face object. S_OK with *descriptor set, S_FALSE when the face has no local file, or
+// an error.
+HRESULT buildDescriptor(IDWriteFont *font, IDWriteFontFace *face, std::string postscriptName,
+                        const std::wstring &familyLocale, std::unique_ptr<FontDescriptor> *descriptor) {
     std::string path;
-    hr = readFilePath(face.get(), &path);
+    HRESULT hr = readFilePath(face, &path);
     if (hr != S_OK) return hr;
 
     std::string family, style;
@@ -121,7 +146,8 @@ HRESULT buildDescriptor(IDWriteFont *font, std::string postscriptName, const std
     if (FAILED(hr)) return hr;
 
     // Only the newer face interface knows the monospace flag.
-    const auto face1 = face.query<IDWriteFontFace1>();
+    vorla::ComPtr<IDWriteFontFace1> face1;
+    face->QueryInterface(__uuidof(IDWriteFontFace1), face1.putVoid());
     const bool monospace = face1 && face1->IsMonospacedFont() != FALSE;
 
     const bool italic = font->GetStyle() == DWRITE_FONT_STYLE_ITALIC;
@@ -143,7 +169,14 @@ HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, cons
     if (FAILED(hr)) return hr;
 
     const std::wstring familyLocaleW = vorla::utf8ToWide(familyLocale);
-        std::unordered_set<std::string> seen;
+    std::unordered_set<std::string> seen;
+    // PostScript names already read, by the identity of the file's face: under Wine
+    // reading a name without a live face object costs as much as making one (the font
+    // system opens and parses the file), and every family lists two or three simulated
+    // faces beside each face of its files. The PostScript name is the file face's (name
+    // 6 of its naming table); simulations do not change it. Two identities for one file
+    // face (another loader object) only cost a second read.
+    std::unordered_map<std::string, std::string> nameOfFileFace;
     auto result = std::make_unique<FontList>();
     const UINT32 familyCount = collection->GetFontFamilyCount();
     for (UINT32 f = 0; f < familyCount; ++f) {
@@ -157,14 +190,28 @@ HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, cons
                     if (FAILED(family->GetFont(i, font.put()))) continue;
                     // The PostScript name first: a face whose name is listed already
                     // (Wine's simulated bold and oblique faces share it) is skipped
-                    // before its face object is made or its file is looked up.
+                    // before its file is looked up. With face references the name of a
+                    // file's face is read once, with its face object made first: while
+                    // a face object lives, the font system answers the name queries of
+                    // its font without parsing the file again.
+                    const std::string fileFace = lookup_ == Lookup::FaceReferences ? fileFaceOf(font) : std::string();
+                    const auto known = fileFace.empty() ? nameOfFileFace.end() : nameOfFileFace.find(fileFace);
+                    vorla::ComPtr<IDWriteFontFace> face;
                     std::string postscriptName;
-                    if (FAILED(readLocalizedName(font.get(), DWRITE_INFORMATIONAL_STRING_POSTSCRIPT_NAME,
-                                                 kFallbackLocaleW, &postscriptName)))
-                        continue;
+                    if (known != nameOfFileFace.end()) {
+                        postscriptName = known->second;
+                    } else {
+                        if (!fileFace.empty() && FAILED(font->CreateFontFace(face.put()))) continue;
+                        if (FAILED(readLocalizedName(font.get(), DWRITE_INFORMATIONAL_STRING_POSTSCRIPT_NAME,
+                                                     kFallbackLocaleW, &postscriptName)))
+                            continue;
+                        if (!fileFace.empty()) nameOfFileFace.emplace(fileFace, postscriptName);
+                    }
                     if (seen.count(postscriptName) != 0) continue;
+                    if (!face && FAILED(font->CreateFontFace(face.put()))) continue;
                     std::unique_ptr<FontDescriptor> descriptor;
-                    if (buildDescriptor(font.get(), postscriptName, familyLocaleW, &descriptor) != S_OK) continue;
+                    if (buildDescriptor(font.get(), face.get(), postscriptName, familyLocaleW, &descriptor) != S_OK)
+                        continue;
                     seen.insert(std::move(postscriptName));
                     result->push_back(std::move(descriptor));
                 } catch (const std::exception &e) {

@@ -32,6 +32,14 @@ using FontList = std::vector<std::unique_ptr<FontDescriptor>>;
 // The enumerator; one instance serves one enumeration and keeps nothing between calls.
 class FontManagerImpl {
 public:
+    // How the PostScript names for the duplicate test are read; both give the same list.
+    // FaceReferences reads the name once per face of a font file, found through the
+    // face reference (IDWriteFont3), and hands it to the faces made from the same file
+    // face (the simulated bold and oblique ones). FaceObjects, and FaceReferences for a
+    // font without the newer interface, reads every face's own name.
+    enum class Lookup { FaceReferences, FaceObjects };
+
+    explicit FontManagerImpl(Lookup lookup = Lookup::FaceReferences);
     virtual ~FontManagerImpl();
 
     // Lists every face of the system collection in collection order, one face per
@@ -40,6 +48,9 @@ public:
     // the font system's error code with *list left empty when the collection cannot
     // be opened. A family or face that cannot be read is left out.
     HRESULT getAvailableFonts(std::unique_ptr<FontList> *list, const std::string &familyLocale);
+
+private:
+    Lookup lookup_;
 };
 
 }  // namespace FontManager

@@ -74,6 +74,46 @@ inline std::vector<Fixture> all() {
     };
 }
 
+// Two faces in one font collection file: the catalogue lists each with its own names,
+// though they share the file.
+inline const char *const kCollectionFile = "VorlaPair.ttc";
+inline const char *const kCollectionRegistryName = "Vorla Pair & Vorla Pair Bold (TrueType)";
+
+inline std::vector<Fixture> collectionFaces() {
+    using namespace FontFixtures;
+    return {
+        {kCollectionFile, "DejaVuSans.ttf", kCollectionRegistryName,
+         named({{kEnUs, kFamilyId, u"Vorla Pair"}, {kEnUs, kSubfamilyId, u"Regular"},
+                {kEnUs, kFullNameId, u"Vorla Pair"}, {kEnUs, kPostScriptId, u"VorlaPair-Regular"}})},
+        {kCollectionFile, "DejaVuSans-Bold.ttf", kCollectionRegistryName,
+         named({{kEnUs, kFamilyId, u"Vorla Pair"}, {kEnUs, kSubfamilyId, u"Bold"},
+                {kEnUs, kFullNameId, u"Vorla Pair Bold"}, {kEnUs, kPostScriptId, u"VorlaPair-Bold"}})},
+    };
+}
+
+// A TrueType collection (version 1.0) of whole sfnt files: the header with one offset per
+// font, then each font with its table offsets counted from the start of the collection.
+inline std::string fontCollection(const std::vector<std::string> &fonts) {
+    std::string out = "ttcf";
+    sfnt::put32(out, 0x00010000);
+    sfnt::put32(out, static_cast<std::uint32_t>(fonts.size()));
+    std::uint32_t base = static_cast<std::uint32_t>(12 + 4 * fonts.size());
+    std::string body;
+    for (std::string font : fonts) {
+        sfnt::put32(out, base);
+        const std::uint32_t tables = sfnt::get16(font, 4);
+        for (std::uint32_t i = 0; i < tables; ++i) {
+            std::string offset;
+            sfnt::put32(offset, sfnt::get32(font, 12 + 16 * i + 8) + base);
+            font.replace(12 + 16 * i + 8, 4, offset);
+        }
+        font.resize((font.size() + 3) & ~size_t(3), '\0');
+        base += static_cast<std::uint32_t>(font.size());
+        body += font;
+    }
+    return out + body;
+}
+
 // Fonts for the temporary-font tests of the bridge, written next to the catalogue fonts but
 // not registered. Each has a family name of its own: the platform's font table outlives the
 // test process (for the whole wineserver session), and a file whose face duplicates a face

@@ -18,9 +18,10 @@ namespace {
 using FontManager::FontDescriptor;
 using FontManager::FontList;
 
-std::unique_ptr<FontList> listFonts(const std::string &locale) {
+std::unique_ptr<FontList> listFonts(const std::string &locale, FontManager::FontManagerImpl::Lookup lookup =
+                                                                    FontManager::FontManagerImpl::Lookup::FaceReferences) {
     std::unique_ptr<FontList> list;
-    EXPECT_EQ(S_OK, FontManager::FontManagerImpl().getAvailableFonts(&list, locale));
+    EXPECT_EQ(S_OK, FontManager::FontManagerImpl(lookup).getAvailableFonts(&list, locale));
     EXPECT_TRUE(list);
     return list;
 }
@@ -54,6 +55,10 @@ std::vector<Expected> expectations() {
         // Only German and French names: the first of each set.
         {"VorlaGlot-Standard", fixturePath("VorlaGlot.ttf"), "Vorla Deutsch", "Vorla Deutsch", "Standard", 400, 4,
          false, false},
+        // Two faces of one collection file.
+        {"VorlaPair-Regular", fixturePath("VorlaPair.ttc"), "Vorla Pair", "Vorla Pair", "Regular", 400, 5, false,
+         false},
+        {"VorlaPair-Bold", fixturePath("VorlaPair.ttc"), "Vorla Pair", "Vorla Pair", "Bold", 700, 5, false, false},
         // Real faces found through fontconfig.
         {"DejaVuSansMono", dejavu + "DejaVuSansMono.ttf", "DejaVu Sans Mono", "DejaVu Sans Mono", "Book", 400, 5,
          false, true},
@@ -156,6 +161,33 @@ TEST(FontCatalogue, ListsEachPostScriptNameOnceWithItsFirstFace) {
     EXPECT_EQ(fixturePath("VorlaTwinA.ttf"), listed["VorlaTwin"]);
     ASSERT_EQ(1u, listed.count(""));
     EXPECT_EQ(fixturePath("VorlaBareA.ttf"), listed[""]);
+}
+
+// Face references (the PostScript name read once per face of a file, the file and the
+// monospace flag without a face object) give the list that face objects give: the
+// same records in the same order, for both family locales.
+TEST(FontCatalogue, FaceReferencesListWhatFaceObjectsList) {
+    using Lookup = FontManager::FontManagerImpl::Lookup;
+    for (const char *locale : {"zh-CN", "en-us"}) {
+        SCOPED_TRACE(locale);
+        const auto fast = listFonts(locale, Lookup::FaceReferences);
+        const auto walked = listFonts(locale, Lookup::FaceObjects);
+        ASSERT_TRUE(fast && walked);
+        EXPECT_NE(nullptr, byPostScript(*walked, "VorlaMono-Bold"));
+        ASSERT_EQ(walked->size(), fast->size());
+        for (std::size_t i = 0; i < walked->size(); ++i) {
+            const FontDescriptor &a = *(*fast)[i], &b = *(*walked)[i];
+            SCOPED_TRACE(b.postscriptName);
+            EXPECT_EQ(b.path, a.path);
+            EXPECT_EQ(b.postscriptName, a.postscriptName);
+            EXPECT_EQ(b.family, a.family);
+            EXPECT_EQ(b.style, a.style);
+            EXPECT_EQ(b.weight, a.weight);
+            EXPECT_EQ(b.width, a.width);
+            EXPECT_EQ(b.italic, a.italic);
+            EXPECT_EQ(b.monospace, a.monospace);
+        }
+    }
 }
 
 }  // namespace
