@@ -80,7 +80,7 @@ void initLog(const VorlaConfig& config) {
     settings.setGlobally(el::ConfigurationType::Format, kLogFormat);
     el::Loggers::reconfigureAllLoggers(settings);
 
-    LOG(INFO) << "[初始化]\t[成功]\t(loglevel:" << "" << ")\t(logPath:" << pathText << ")";
+    LOG(INFO) << "[初始化]\t[成功]\t(loglevel:)\t(logPath:" << pathText << ")";
 }
 
 void initInstallerLog() {

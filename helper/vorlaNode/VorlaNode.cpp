@@ -49,7 +49,7 @@ VORLANODE_API int initial(VorlaNode::VorlaConfig* config) {
         keepUnlessEmpty(s.language, config->language);
         keepUnlessEmpty(s.appName, config->appName);
         keepUnlessEmpty(s.appId, config->appId);
-        LOG(INFO) << "[系统信息]\t" << "[Language:" << s.language << "]\t[appName:" << s.appName
+        LOG(INFO) << "[系统信息]\t[Language:" << s.language << "]\t[appName:" << s.appName
                   << " appId:" << s.appId << "]\t[version:" << kVersion << "]";
     } catch (...) {
         // Logging set-up has no failure to report; nothing may cross the C boundary.

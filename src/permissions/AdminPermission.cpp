@@ -60,11 +60,11 @@ int relaunchElevated(const std::wstring& executable) {
     vorla::UniqueHandle event(CreateEventW(nullptr, FALSE, FALSE, kRelaunchGuardEvent));
     DWORD eventError = GetLastError();
     if (!event) {
-        LOG(ERROR) << "[runAdmin]\t" << "guard event not created, error " << eventError;
+        LOG(ERROR) << "[runAdmin]\tguard event not created, error " << eventError;
         return 0;
     }
     if (eventError != ERROR_SUCCESS) {
-        LOG(WARNING) << "[runAdmin]\t" << "an elevated start is already under way";
+        LOG(WARNING) << "[runAdmin]\tan elevated start is already under way";
         return 0;
     }
     guard = std::move(event);
@@ -75,7 +75,7 @@ int relaunchElevated(const std::wstring& executable) {
         LOG(ERROR) << "[runAdmin]\t" << outcome.reason << "\t" << vorla::wideToUtf8(executable);
         return 0;
     }
-    LOG(INFO) << "[runAdmin]\t" << "elevated instance started, exiting";
+    LOG(INFO) << "[runAdmin]\televated instance started, exiting";
     Sleep(100);
     std::exit(0);
 }

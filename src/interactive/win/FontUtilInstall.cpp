@@ -75,9 +75,9 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
 
 int loggedInstall(HKEY root, int status) {
     if (status == Status::kDone) {
-        LOG(INFO) << scopeTag(root) << "\t" << "[字体安装]\t[成功]\t(" << 0 << ")";
+        LOG(INFO) << scopeTag(root) << "\t[字体安装]\t[成功]\t(" << 0 << ")";
     } else {
-        LOG(INFO) << scopeTag(root) << "\t" << "[字体安装]\t[失败]\t(" << status << ")";
+        LOG(INFO) << scopeTag(root) << "\t[字体安装]\t[失败]\t(" << status << ")";
     }
     return status;
 }
@@ -109,41 +109,41 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
     key.open(root, kFontsKey);
     const std::string entryName = key ? findFontEntry(root, key, path) : std::string();
     if (isBlank(entryName)) {
-        LOG(DEBUG) << "[注册表]" << "\t" << "[" << bareTag << "]\t字体\t[未找到]" << "\t(" << path << ")";
+        LOG(DEBUG) << "[注册表]\t[" << bareTag << "]\t字体\t[未找到]\t(" << path << ")";
         return Status::kNotFound;
     }
 
     // 2. The font resource, 3. the entry, 4. the file (a file held open elsewhere stays on disk).
     int status = Status::kDone;
     if (!removeFontResource(path)) {
-        LOG(DEBUG) << tag << "\t" << "[系统列表]\t" << "[删除]\t[失败]\t(" << path << ")";
+        LOG(DEBUG) << tag << "\t[系统列表]\t[删除]\t[失败]\t(" << path << ")";
         status = Status::kResourceRemove;
     } else if (!deleteEntry(root, key, entryName)) {
-        LOG(DEBUG) << "[注册表]" << "\t" << "[" << bareTag << "]\t[删除]\t[失败]" << "\t" << path;
+        LOG(DEBUG) << "[注册表]\t[" << bareTag << "]\t[删除]\t[失败]\t" << path;
         status = Status::kRegistry;
     } else {
         deleteRegularFile(path);
-        LOG(INFO) << tag << "\t" << "[字体卸载]\t[成功]\t(" << 0 << ")";
+        LOG(INFO) << tag << "\t[字体卸载]\t[成功]\t(" << 0 << ")";
     }
 
     // 5. After a failed step (strict mode): both the registry entry and the font resource go back.
     if (status != Status::kDone) {
-        LOG(DEBUG) << tag << "\t" << "\tstrict Mode is True ";
+        LOG(DEBUG) << tag << "\t\tstrict Mode is True ";
         LOG(DEBUG) << "------------------------[Transactional begin]------------------------";
-        LOG(DEBUG) << "[注册表]" << "\t" << "[Call\tBack\tStart]\t(" << entryName << ")";
+        LOG(DEBUG) << "[注册表]\t[Call\tBack\tStart]\t(" << entryName << ")";
         if (writeFontEntry(root, key, fontRegValueName(entryName), path)) {
-            LOG(DEBUG) << "[注册表]" << "\t" << "[CallBack]" << "\t[Success]";
+            LOG(DEBUG) << "[注册表]\t[CallBack]\t[Success]";
         } else {
-            LOG(DEBUG) << "[注册表]" << "\t" << "[CallBack]" << "\t[Fail!!!]";
+            LOG(DEBUG) << "[注册表]\t[CallBack]\t[Fail!!!]";
         }
-        LOG(DEBUG) << "[系统列表]" << "\t" << "[Call\tBack\tStart]\t" << "(" << path << ")";
+        LOG(DEBUG) << "[系统列表]\t[Call\tBack\tStart]\t(" << path << ")";
         if (addFontResource(path)) {
-            LOG(DEBUG) << "[系统列表]" << "\t" << "[CallBack]" << "\t[Success]";
+            LOG(DEBUG) << "[系统列表]\t[CallBack]\t[Success]";
         } else {
-            LOG(DEBUG) << "[系统列表]" << "\t" << "[CallBack]" << "\t[Fail!!!]";
+            LOG(DEBUG) << "[系统列表]\t[CallBack]\t[Fail!!!]";
         }
         LOG(DEBUG) << "------------------------[Transactional   end]------------------------";
-        LOG(INFO) << tag << "\t" << "[字体卸载]\t[失败]\t(" << status << ")";
+        LOG(INFO) << tag << "\t[字体卸载]\t[失败]\t(" << status << ")";
     }
     LOG(INFO) << tag << "\t" << std::string(144, '-');
     return status;

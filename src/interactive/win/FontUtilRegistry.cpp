@@ -277,7 +277,7 @@ bool writeFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &
         noteWrite(root, key, valueName, &path);
         return true;
     } catch (const std::exception &e) {
-        LOG(ERROR) << "[注册表]" << "\t" << "[设置注册表值] [失败]" << e.what();
+        LOG(ERROR) << "[注册表]\t[设置注册表值] [失败]" << e.what();
         return false;
     }
 }
@@ -353,7 +353,7 @@ std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::st
             fresh = true;
         }
     } catch (const std::exception &e) {
-        LOG(ERROR) << "[注册表]" << "\t" << "[注册表获取信息失败]" << e.what();
+        LOG(ERROR) << "[注册表]\t[注册表获取信息失败]" << e.what();
     }
     return {};
 }

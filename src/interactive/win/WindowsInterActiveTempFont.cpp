@@ -44,7 +44,7 @@ int WindowsInterActive::uninstallTempFont(const InteractiveFont *font) {
             LOG(WARNING) << "文件被占用\t[删除]\t[失败]\t(" << path << ")";
         }
     } else {
-        LOG(DEBUG) << "[系统列表]" << "\t" << "[卸载]\t[失败]\t(" << path << ")";
+        LOG(DEBUG) << "[系统列表]\t[卸载]\t[失败]\t(" << path << ")";
         status = Status::kTempRemoveRefused;
     }
     broadcastFontChange();
