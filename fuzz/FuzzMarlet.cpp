@@ -21,9 +21,12 @@ std::string quoteFontList(const std::vector<FontJSONObj> &fonts) {
     writer.EndArray();
     std::string out;
     for (const char *c = buffer.GetString(); *c != '\0'; ++c) {
-        if (*c == '\'') out += "\\u0027";
-        else if (*c == '"') out += "\\'";
-        else out += *c;
+        if (*c == '\'')
+            out += "\\u0027";
+        else if (*c == '"')
+            out += "\\'";
+        else
+            out += *c;
     }
     return out;
 }
@@ -44,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size) {
         font.postscriptName = wellFormed(font.postscriptName);
         font.style = wellFormed(font.style);
     }
-    const Marlet::Invocation run =
-        Marlet::parseCommandLine({"Marlet.exe", "-i", quoteFontList(fonts), "-w", "0", "-o", "r.json"});
+    const Marlet::Invocation run = Marlet::parseCommandLine(
+        {"Marlet.exe", "-i", quoteFontList(fonts), "-w", "0", "-o", "r.json"});
     FUZZ_CHECK(run.action == Marlet::Action::Install);
     const std::vector<FontJSONObj> back = parseFontList(run.fontList);
     FUZZ_CHECK(back.size() == fonts.size());
@@ -83,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size) {
     FUZZ_CHECK(!document.HasParseError() && document.IsArray() && document.Size() == results.size());
     for (rapidjson::SizeType i = 0; i < document.Size(); ++i) {
         const rapidjson::Value &entry = document[i];
-        FUZZ_CHECK(entry.IsObject() && entry.MemberCount() == 2 && entry["data"].IsString() && entry["code"].IsString());
+        FUZZ_CHECK(entry.IsObject() && entry.MemberCount() == 2 && entry["data"].IsString() &&
+                   entry["code"].IsString());
         FUZZ_CHECK(std::string(entry["data"].GetString(), entry["data"].GetStringLength()) == results[i].data);
         FUZZ_CHECK(entry["code"].GetString() == results[i].code);
     }

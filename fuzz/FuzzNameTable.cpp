@@ -63,7 +63,8 @@ std::vector<FontName> oracle(const std::string &file) {
         } else {
             std::u16string units;
             for (size_t k = 0; k + 1 < raw.size(); k += 2) {
-                const char16_t u = static_cast<char16_t>((static_cast<unsigned char>(raw[k]) << 8) | static_cast<unsigned char>(raw[k + 1]));
+                const char16_t u = static_cast<char16_t>((static_cast<unsigned char>(raw[k]) << 8) |
+                                                         static_cast<unsigned char>(raw[k + 1]));
                 if (u == 0) break;
                 units += u;
             }

@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size) {
     FUZZ_CHECK(startsWith(AdobeScripts::illustratorScript(first, second), AdobeScriptTexts::kIllustratorScript) ==
                "\r\nvorlaApplyIllustratorFont(" + a + "," + b + ");");
     const std::string inDesign = AdobeScripts::inDesignScript(first, second);
-    FUZZ_CHECK(startsWith(inDesign, AdobeScriptTexts::kInDesignScript) == " vorlaApplyInDesignFont(" + a + "," + b + ");");
+    FUZZ_CHECK(startsWith(inDesign, AdobeScriptTexts::kInDesignScript) ==
+               " vorlaApplyInDesignFont(" + a + "," + b + ");");
     FUZZ_CHECK(startsWith(AdobeScripts::afterEffectsScript(first), AdobeScriptTexts::kAfterEffectsScript) ==
                " vorlaApplyAfterEffectsFont(" + a + ")");
     // The InDesign script travels inside a VBScript string: no double quote, no line break.

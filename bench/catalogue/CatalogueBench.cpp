@@ -29,7 +29,6 @@
 #include <string>
 #include <vector>
 
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -124,13 +123,14 @@ void measure(const char *label, const fs::path &self, const fs::path &resultFile
 
     const Child &exportC = children[0], &walkC = children[1];
     const double faces = double(walkC.faces);
-    std::printf("%s: %zu faces, %zu listed by the export, %zu by the walk (%d rounds, one call per process: best / "
-                "median)\n",
-                label, walkC.faces, exportC.listed, walkC.listed, kRounds);
+    std::printf(
+        "%s: %zu faces, %zu listed by the export, %zu by the walk (%d rounds, one call per process: best / "
+        "median)\n",
+        label, walkC.faces, exportC.listed, walkC.listed, kRounds);
     for (const Child &c : children)
         std::printf("  %-28ls work %8.1f / %8.1f ms (%.3f / %.3f ms per face)   process %8.1f / %8.1f ms\n", c.label,
-                    c.work.best(), c.work.median(), c.work.best() / faces, c.work.median() / faces,
-                    c.process.best(), c.process.median());
+                    c.work.best(), c.work.median(), c.work.best() / faces, c.work.median() / faces, c.process.best(),
+                    c.process.median());
     std::printf("  ratio export / lean walk     work %.3f / %.3f   process %.3f / %.3f\n",
                 exportC.work.best() / walkC.work.best(), exportC.work.median() / walkC.work.median(),
                 exportC.process.best() / walkC.process.best(), exportC.process.median() / walkC.process.median());
@@ -221,7 +221,8 @@ int wmain(int argc, wchar_t **argv) {
                 if (c != u' ') ps.push_back(c);
             edits.names.push_back({FontFixtures::kEnUs, FontFixtures::kPostScriptId, ps + u"-Regular"});
             try {
-                std::ofstream(target, std::ios::binary | std::ios::trunc) << FontFixtures::renameFont(readAll(base), edits);
+                std::ofstream(target, std::ios::binary | std::ios::trunc)
+                    << FontFixtures::renameFont(readAll(base), edits);
             } catch (const std::exception &e) {
                 continue;
             }

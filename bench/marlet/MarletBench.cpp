@@ -58,8 +58,8 @@ MarletRun runMarlet(const std::wstring &marlet, const wchar_t *mode, const std::
     std::wstring list = vorla::utf8ToWide(quotedList(paths));
     const fs::path resultFile = work / L"result.json";
     MarletRun run;
-    if (listFile || testsupport::commandLineOf(marlet, {mode, list, L"-o", resultFile.wstring()}).size() >=
-                        kCommandLineLimit) {
+    if (listFile ||
+        testsupport::commandLineOf(marlet, {mode, list, L"-o", resultFile.wstring()}).size() >= kCommandLineLimit) {
         testsupport::writeFile(work / L"list.json", vorla::wideToUtf8(list));
         list = L"@" + (work / L"list.json").wstring();
         run.listFile = true;
@@ -82,7 +82,9 @@ MarletRun runMarlet(const std::wstring &marlet, const wchar_t *mode, const std::
 struct Key {
     HKEY key = nullptr;
     Key() { RegCreateKeyExW(HKEY_CURRENT_USER, kFontsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr); }
-    ~Key() { if (key) RegCloseKey(key); }
+    ~Key() {
+        if (key) RegCloseKey(key);
+    }
     void set(const std::wstring &name, const std::wstring &data) const {
         RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(data.c_str()),
                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
@@ -92,8 +94,8 @@ struct Key {
     // data, one RegEnumValueW each (the registry has no index by data). Returns the count.
     size_t enumerate() const {
         DWORD count = 0, longestName = 0, longestData = 0;
-        RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
-                         &longestData, nullptr, nullptr);
+        RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName, &longestData,
+                         nullptr, nullptr);
         std::vector<wchar_t> name(longestName + 1);
         std::vector<BYTE> data(longestData + sizeof(wchar_t));
         size_t read = 0;
@@ -149,8 +151,10 @@ int wmain(int argc, wchar_t **argv) {
     const std::wstring userFonts = std::wstring(localData) + L"\\Microsoft\\Windows\\Fonts\\";
     for (int i = 0; i < n; ++i) {
         const std::wstring file = std::to_wstring(i) + L".ttf";
-        testsupport::writeFile(sources / file, sfnt::miniFont({"Marlet Bench " + stamp + " " + std::to_string(i), "", "", ""}));
-        testsupport::writeFile(refSources / file, sfnt::miniFont({"Marlet Ref " + stamp + " " + std::to_string(i), "", "", ""}));
+        testsupport::writeFile(sources / file,
+                               sfnt::miniFont({"Marlet Bench " + stamp + " " + std::to_string(i), "", "", ""}));
+        testsupport::writeFile(refSources / file,
+                               sfnt::miniFont({"Marlet Ref " + stamp + " " + std::to_string(i), "", "", ""}));
         sourcePaths.push_back((sources / file).wstring());
         refFiles.push_back(file);
         copies.push_back(userFonts + file);

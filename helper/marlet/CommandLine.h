@@ -21,11 +21,11 @@ enum class Action { Help, Usage, Install, Uninstall };
 
 struct Invocation {
     Action action = Action::Help;
-    std::string usage;                  // Action::Usage: the whole message, "Usage: ..."
-    std::string fontList;               // Install/Uninstall: JSON text after unquoting
+    std::string usage;                    // Action::Usage: the whole message, "Usage: ..."
+    std::string fontList;                 // Install/Uninstall: JSON text after unquoting
     std::optional<std::string> listFile;  // the list was given as "@<file>": that file (ListFile.h)
-    std::int32_t window = 0;            // "-w"; 0 when absent: no window messages
-    std::optional<std::string> output;  // "-o": result file ("result.json" for an empty value)
+    std::int32_t window = 0;              // "-w"; 0 when absent: no window messages
+    std::optional<std::string> output;    // "-o": result file ("result.json" for an empty value)
 };
 
 // Turns every backslash-apostrophe pair into a double quote.

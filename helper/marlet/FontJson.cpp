@@ -26,10 +26,14 @@ void FontJSONObj::deserialize(const rapidjson::Value &value) {
         if (!member->value.IsString()) continue;
         const std::string name(member->name.GetString(), member->name.GetStringLength());
         std::string text(member->value.GetString(), member->value.GetStringLength());
-        if (name == "family") family = std::move(text);
-        else if (name == "path") path = std::move(text);
-        else if (name == "postscriptName") postscriptName = std::move(text);
-        else if (name == "style") style = std::move(text);
+        if (name == "family")
+            family = std::move(text);
+        else if (name == "path")
+            path = std::move(text);
+        else if (name == "postscriptName")
+            postscriptName = std::move(text);
+        else if (name == "style")
+            style = std::move(text);
     }
 }
 

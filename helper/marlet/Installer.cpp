@@ -63,10 +63,12 @@ std::vector<ResultStr> processFonts(Action action, const std::vector<FontJSONObj
     std::vector<ResultStr> results;
     results.reserve(list.size());
     for (size_t i = 0; i < list.size(); ++i) {
-        const int status = vorla::statusFrame([&] { return step(action, list[i]); }, [&] {
-            return std::string(action == Action::Install ? "[字体安装]" : "[字体卸载]") + "\t[异常]\t(" +
-                   textOf(list[i].path) + ")\t";
-        });
+        const int status = vorla::statusFrame(
+            [&] { return step(action, list[i]); },
+            [&] {
+                return std::string(action == Action::Install ? "[字体安装]" : "[字体卸载]") + "\t[异常]\t(" +
+                       textOf(list[i].path) + ")\t";
+            });
         notify(window, perFont, static_cast<WPARAM>(i), static_cast<LPARAM>(status));
         results.emplace_back(status, "");
         list[i] = InteractiveFont{};

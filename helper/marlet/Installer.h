@@ -20,10 +20,10 @@ constexpr unsigned kInstallDone = 0x1403;     // wParam number of results, lPara
 constexpr unsigned kUninstallDone = 0x1404;   // wParam 0, lParam number of results
 
 // Exit codes of the program.
-constexpr int kExitDone = 0;         // help shown, or the run finished and its result list was written
-constexpr int kExitUsage = 1;        // usage error; nothing was installed or uninstalled
-constexpr int kExitResultLost = 2;   // the run finished but the result file could not be written
-constexpr int kExitFailure = 3;      // an unexpected failure stopped the program before the results
+constexpr int kExitDone = 0;        // help shown, or the run finished and its result list was written
+constexpr int kExitUsage = 1;       // usage error; nothing was installed or uninstalled
+constexpr int kExitResultLost = 2;  // the run finished but the result file could not be written
+constexpr int kExitFailure = 3;     // an unexpected failure stopped the program before the results
 
 // One font's install or uninstall; returns its status.
 using FontStep = std::function<int(Action action, const InteractiveFont &font)>;

@@ -24,23 +24,22 @@ namespace VorlaNode {
 // stays on the calling thread: COM apartments and thread state are untouched.
 class HandlerListHidden {
 public:
-    HandlerListHidden() noexcept
-        : tib_(reinterpret_cast<NT_TIB*>(NtCurrentTeb())), saved_(tib_->ExceptionList) {
-        tib_->ExceptionList = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD*>(-1);
+    HandlerListHidden() noexcept : tib_(reinterpret_cast<NT_TIB *>(NtCurrentTeb())), saved_(tib_->ExceptionList) {
+        tib_->ExceptionList = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD *>(-1);
     }
     ~HandlerListHidden() { tib_->ExceptionList = saved_; }
-    HandlerListHidden(const HandlerListHidden&) = delete;
-    HandlerListHidden& operator=(const HandlerListHidden&) = delete;
+    HandlerListHidden(const HandlerListHidden &) = delete;
+    HandlerListHidden &operator=(const HandlerListHidden &) = delete;
 
 private:
-    NT_TIB* tib_;
-    EXCEPTION_REGISTRATION_RECORD* saved_;
+    NT_TIB *tib_;
+    EXCEPTION_REGISTRATION_RECORD *saved_;
 };
 
 // The frame of the exports that answer with a status: runs `operation` with the handler list
 // hidden and returns its status; any exception gives 1111 and one error line of its text alone.
 template <class Operation>
-int guarded(Operation&& operation) noexcept {
+int guarded(Operation &&operation) noexcept {
     const HandlerListHidden hidden;
     return vorla::statusFrame<vorla::Stops::Everything>(operation, [] { return ""; });
 }

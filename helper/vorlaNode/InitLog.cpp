@@ -14,7 +14,7 @@ namespace {
 
 // True when the UTF-8 text survives a round trip through the ANSI code page, i.e. the
 // logging library's narrow file functions will reach the same file.
-bool fitsAnsiCodePage(const std::string& utf8) {
+bool fitsAnsiCodePage(const std::string &utf8) {
     std::string ansi;
     return vorla::wideToAnsi(vorla::utf8ToWide(utf8), ansi);
 }
@@ -29,7 +29,7 @@ std::string todayStamp() {
 }
 
 // Short (8.3) name of an existing file or folder, in ANSI form; empty when there is none.
-std::string shortAnsiName(const std::wstring& path) {
+std::string shortAnsiName(const std::wstring &path) {
     std::wstring shortPath(MAX_PATH, L'\0');
     DWORD size = GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
     if (size > shortPath.size()) {
@@ -45,7 +45,7 @@ std::string shortAnsiName(const std::wstring& path) {
 
 }  // namespace
 
-std::string logFileNameFor(const std::string& logPath, const std::string& stem) {
+std::string logFileNameFor(const std::string &logPath, const std::string &stem) {
     const std::string pattern = logPath + stem + "_%datetime{%Y%M%d}.log";
     if (fitsAnsiCodePage(logPath + stem)) return pattern;
 
@@ -62,7 +62,7 @@ std::string logFileNameFor(const std::string& logPath, const std::string& stem) 
     return shortName;
 }
 
-void initLog(const VorlaConfig& config) {
+void initLog(const VorlaConfig &config) {
     el::Configurations settings;
     std::string pathText;
     if (config.logPath != nullptr && config.logPath[0] != '\0') {

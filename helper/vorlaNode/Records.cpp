@@ -6,23 +6,23 @@
 
 namespace VorlaNode {
 
-TextHeap& textHeap() {
+TextHeap &textHeap() {
     static TextHeap heap{&std::malloc, &std::free};
     return heap;
 }
 
-char* copyText(const char* text) {
+char *copyText(const char *text) {
     if (text == nullptr) return nullptr;
     const std::size_t size = std::strlen(text) + 1;
-    auto* copy = static_cast<char*>(textHeap().allocate(size));
+    auto *copy = static_cast<char *>(textHeap().allocate(size));
     if (copy == nullptr) throw std::bad_alloc();
     std::memcpy(copy, text, size);
     return copy;
 }
 
-char* copyText(const std::string& text) { return copyText(text.c_str()); }
+char *copyText(const std::string &text) { return copyText(text.c_str()); }
 
-void freeText(char*& text) noexcept {
+void freeText(char *&text) noexcept {
     if (text != nullptr) textHeap().release(text);
     text = nullptr;
 }

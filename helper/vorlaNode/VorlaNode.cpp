@@ -26,83 +26,84 @@ struct LibrarySettings {
     std::string appId = "com.vorla.fontmanager";
 };
 
-LibrarySettings& settings() {
+LibrarySettings &settings() {
     static LibrarySettings instance;
     return instance;
 }
 
 // The library's one interaction object: built while the library loads, destroyed at unload.
 WindowsInterActive windowsInterActive;
-WindowsInterActive& interActive = windowsInterActive;
+WindowsInterActive &interActive = windowsInterActive;
 
-void keepUnlessEmpty(std::string& current, const char* text) {
+void keepUnlessEmpty(std::string &current, const char *text) {
     if (text != nullptr && text[0] != '\0') current = text;
 }
 
 }  // namespace
 
-VORLANODE_API int initial(VorlaNode::VorlaConfig* config) {
+VORLANODE_API int initial(VorlaNode::VorlaConfig *config) {
     const VorlaNode::HandlerListHidden hidden;
     try {
         VorlaNode::initLog(*config);
-        LibrarySettings& s = settings();
+        LibrarySettings &s = settings();
         keepUnlessEmpty(s.language, config->language);
         keepUnlessEmpty(s.appName, config->appName);
         keepUnlessEmpty(s.appId, config->appId);
-        LOG(INFO) << "[系统信息]\t[Language:" << s.language << "]\t[appName:" << s.appName
-                  << " appId:" << s.appId << "]\t[version:" << kVersion << "]";
+        LOG(INFO) << "[系统信息]\t[Language:" << s.language << "]\t[appName:" << s.appName << " appId:" << s.appId
+                  << "]\t[version:" << kVersion << "]";
     } catch (...) {
         // Logging set-up has no failure to report; nothing may cross the C boundary.
     }
     return 1;
 }
 
-VORLANODE_API const char* version() {
+VORLANODE_API const char *version() {
     const VorlaNode::HandlerListHidden hidden;
     return kVersion;
 }
 
-VORLANODE_API void releaseFontData(VorlaNode::FontData* array) {
+VORLANODE_API void releaseFontData(VorlaNode::FontData *array) {
     const VorlaNode::HandlerListHidden hidden;
     VorlaNode::releaseArray(array);
 }
 
-VORLANODE_API void releaseWindowData(VorlaNode::WindowData* array) {
+VORLANODE_API void releaseWindowData(VorlaNode::WindowData *array) {
     const VorlaNode::HandlerListHidden hidden;
     VorlaNode::releaseArray(array);
 }
 
-VORLANODE_API void releaseVPermission(VorlaNode::VPermission* array) {
+VORLANODE_API void releaseVPermission(VorlaNode::VPermission *array) {
     const VorlaNode::HandlerListHidden hidden;
     VorlaNode::releaseArray(array);
 }
 
-VORLANODE_API VorlaNode::FontData* getAvailableFonts(int* count) {
+VORLANODE_API VorlaNode::FontData *getAvailableFonts(int *count) {
     return VorlaNode::handOffList<VorlaNode::FontData>(count, [] {
         std::unique_ptr<FontManager::FontList> fonts;
         FontManager::FontManagerImpl().getAvailableFonts(&fonts, settings().language);
         const std::size_t n = fonts ? fonts->size() : 0;
-        VorlaNode::FontData* array = VorlaNode::handOff<VorlaNode::FontData>(n, [&](VorlaNode::FontData& out, std::size_t i) {
-            const FontManager::FontDescriptor& d = *(*fonts)[i];
-            out.path = VorlaNode::copyText(d.path);
-            out.postscriptName = VorlaNode::copyText(d.postscriptName);
-            out.family = VorlaNode::copyText(d.family);
-            out.style = VorlaNode::copyText(d.style);
-            out.weight = d.weight;
-            out.width = d.width;
-            out.italic = d.italic;
-            out.monospace = d.monospace;
-        });
+        VorlaNode::FontData *array = VorlaNode::handOff<VorlaNode::FontData>(
+            n, [&](VorlaNode::FontData &out, std::size_t i) {
+                const FontManager::FontDescriptor &d = *(*fonts)[i];
+                out.path = VorlaNode::copyText(d.path);
+                out.postscriptName = VorlaNode::copyText(d.postscriptName);
+                out.family = VorlaNode::copyText(d.family);
+                out.style = VorlaNode::copyText(d.style);
+                out.weight = d.weight;
+                out.width = d.width;
+                out.italic = d.italic;
+                out.monospace = d.monospace;
+            });
         LOG(INFO) << "[Load Font List] (" << n << ")";
         return array;
     });
 }
 
-VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count) {
+VORLANODE_API VorlaNode::WindowData *getAvailableApplications(int *count) {
     return VorlaNode::handOffList<VorlaNode::WindowData>(count, [] {
         const std::vector<WindowEntity> windows = interActive.getAvailableApplications();
         return VorlaNode::handOff<VorlaNode::WindowData>(
-            windows.size(), [&](VorlaNode::WindowData& element, std::size_t i) {
+            windows.size(), [&](VorlaNode::WindowData &element, std::size_t i) {
                 // An empty text is handed out as a null pointer.
                 if (!windows[i].exeName.empty()) element.exeName = VorlaNode::copyText(windows[i].exeName);
                 if (!windows[i].title.empty()) element.title = VorlaNode::copyText(windows[i].title);
@@ -111,7 +112,7 @@ VORLANODE_API VorlaNode::WindowData* getAvailableApplications(int* count) {
     });
 }
 
-VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request) {
+VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont *request) {
     return VorlaNode::guarded([request] {
         // Dispatch reads only the process id of the target; 0 means no particular one.
         std::unique_ptr<WindowEntity> target;
@@ -124,37 +125,37 @@ VORLANODE_API int applyFontForApplication(VorlaNode::ApplyFont* request) {
     });
 }
 
-VORLANODE_API int installFont(VorlaNode::FontForm* font) {
+VORLANODE_API int installFont(VorlaNode::FontForm *font) {
     return VorlaNode::guarded([font] { return interActive.installFont(font->toInteractiveFont().get()); });
 }
 
-VORLANODE_API int uninstallFont(VorlaNode::FontForm* font) {
+VORLANODE_API int uninstallFont(VorlaNode::FontForm *font) {
     return VorlaNode::guarded([font] { return interActive.uninstallFont(font->toInteractiveFont().get()); });
 }
 
-VORLANODE_API int installTempFont(VorlaNode::FontForm* font) {
+VORLANODE_API int installTempFont(VorlaNode::FontForm *font) {
     return VorlaNode::guarded([font] { return interActive.installTempFont(font->toInteractiveFont().get()); });
 }
 
-VORLANODE_API int uninstallTempFont(VorlaNode::FontForm* font) {
+VORLANODE_API int uninstallTempFont(VorlaNode::FontForm *font) {
     return VorlaNode::guarded([font] { return interActive.uninstallTempFont(font->toInteractiveFont().get()); });
 }
 
-VORLANODE_API VorlaNode::VPermission* getPermissions(int* count) {
+VORLANODE_API VorlaNode::VPermission *getPermissions(int *count) {
     return VorlaNode::handOffList<VorlaNode::VPermission>(count, [] {
         WindowsPlatformPermissions registry;
         const auto entries = registry.all();
         auto entry = entries.begin();
-        return VorlaNode::handOff<VorlaNode::VPermission>(entries.size(), [&](VorlaNode::VPermission& permission,
-                                                                               std::size_t) {
-            permission.name = VorlaNode::copyText(entry->first);
-            permission.granted = entry->second->check(entry->first.c_str());
-            ++entry;
-        });
+        return VorlaNode::handOff<VorlaNode::VPermission>(
+            entries.size(), [&](VorlaNode::VPermission &permission, std::size_t) {
+                permission.name = VorlaNode::copyText(entry->first);
+                permission.granted = entry->second->check(entry->first.c_str());
+                ++entry;
+            });
     });
 }
 
-VORLANODE_API int requestPermission(char* name) {
+VORLANODE_API int requestPermission(char *name) {
     return VorlaNode::guarded([name] {
         WindowsPlatformPermissions registry;
         return registry.request(name);

@@ -23,11 +23,12 @@ inline std::optional<std::string> ownedText(const std::string &text) { return te
 // `postscriptName` and `style` (the exchange records, the installer's font list entries).
 template <class Record>
 InteractiveFont interactiveFontOf(const Record &record) {
-    return {ownedText(record.family), ownedText(record.path), ownedText(record.postscriptName), ownedText(record.style)};
+    return {ownedText(record.family), ownedText(record.path), ownedText(record.postscriptName),
+            ownedText(record.style)};
 }
 
 // The text, or "" when it is absent.
-inline const std::string& textOf(const std::optional<std::string>& text) {
+inline const std::string &textOf(const std::optional<std::string> &text) {
     static const std::string empty;
     return text ? *text : empty;
 }

@@ -41,8 +41,11 @@ void appendUtf16(std::basic_string<Unit> &out, char32_t cp) {
 char32_t nextCodePoint(std::string_view text, std::size_t &i) {
     auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
-    const std::size_t length =
-        lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    const std::size_t length = lead < 0x80           ? 1
+                               : (lead >> 5) == 0x6  ? 2
+                               : (lead >> 4) == 0xE  ? 3
+                               : (lead >> 3) == 0x1E ? 4
+                                                     : 0;
     if (length == 0 || length > text.size() - i) {
         ++i;
         return kReplacement;

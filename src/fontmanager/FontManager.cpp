@@ -12,8 +12,8 @@
 
 namespace FontManager {
 
-FontDescriptor::FontDescriptor(std::string path_, std::string postscriptName_, std::string family_,
-                               std::string style_, int weight_, int width_, bool italic_, bool monospace_)
+FontDescriptor::FontDescriptor(std::string path_, std::string postscriptName_, std::string family_, std::string style_,
+                               int weight_, int width_, bool italic_, bool monospace_)
     : path(std::move(path_)),
       postscriptName(std::move(postscriptName_)),
       family(std::move(family_)),
@@ -71,8 +71,7 @@ HRESULT readLocalizedName(IDWriteFont *font, DWRITE_INFORMATIONAL_STRING_ID id, 
         if (!found) index = 0;
     }
     return readCountedText([&](UINT32 *length) { return strings->GetStringLength(index, length); },
-                           [&](wchar_t *buffer, UINT32 size) { return strings->GetString(index, buffer, size); },
-                           text);
+                           [&](wchar_t *buffer, UINT32 size) { return strings->GetString(index, buffer, size); }, text);
 }
 
 // Full path of the face's first file. S_FALSE (and no path) when the face has no
@@ -119,8 +118,8 @@ std::string fileFaceOf(const vorla::ComPtr<IDWriteFont> &font) {
     vorla::ComPtr<IDWriteFontFileLoader> loader;
     const void *key = nullptr;
     UINT32 keySize = 0;
-    if (FAILED(font3->GetFontFaceReference(reference.put())) || FAILED(reference->GetFontFile(file.put())) ||
-        !file || FAILED(file->GetLoader(loader.put())) || FAILED(file->GetReferenceKey(&key, &keySize)))
+    if (FAILED(font3->GetFontFaceReference(reference.put())) || FAILED(reference->GetFontFile(file.put())) || !file ||
+        FAILED(file->GetLoader(loader.put())) || FAILED(file->GetReferenceKey(&key, &keySize)))
         return {};
     const IDWriteFontFileLoader *loaderAddress = loader.get();
     const UINT32 index = reference->GetFontFaceIndex();

@@ -13,8 +13,8 @@ namespace FontManager {
 // One enumerated face. Texts are UTF-8.
 class FontDescriptor {
 public:
-    FontDescriptor(std::string path, std::string postscriptName, std::string family, std::string style,
-                   int weight, int width, bool italic, bool monospace);
+    FontDescriptor(std::string path, std::string postscriptName, std::string family, std::string style, int weight,
+                   int width, bool italic, bool monospace);
     virtual ~FontDescriptor();
 
     std::string path;

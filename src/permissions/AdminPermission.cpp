@@ -7,11 +7,11 @@
 #include "common/Text.h"
 #include "easylogging++.h"
 
-int AdminPermission::check(const char*) {
+int AdminPermission::check(const char *) {
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
     vorla::UniqueSid administrators;
-    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
-                                  0, 0, administrators.put())) {
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                  0, administrators.put())) {
         return 0;
     }
     BOOL member = FALSE;
@@ -21,7 +21,7 @@ int AdminPermission::check(const char*) {
     return member == TRUE ? 1 : 0;
 }
 
-int AdminPermission::request(const char*) {
+int AdminPermission::request(const char *) {
     // The host program that loaded the library, not the library file.
     std::wstring executable(MAX_PATH, L'\0');
     for (;;) {
@@ -52,7 +52,7 @@ RelaunchOutcome relaunchOutcome(bool started, DWORD error) {
     }
 }
 
-int relaunchElevated(const std::wstring& executable) {
+int relaunchElevated(const std::wstring &executable) {
     // The guard stays open for the rest of the process: while any process of the
     // logon holds it, further requests start nothing.
     static vorla::UniqueHandle guard;

@@ -11,8 +11,8 @@
 // and ending this process.
 class AdminPermission : public Permissions {
 public:
-    int check(const char* name) override;
-    int request(const char* name) override;
+    int check(const char *name) override;
+    int request(const char *name) override;
 };
 
 // Name of the event that lets only one elevated relaunch start per logon.
@@ -30,4 +30,4 @@ RelaunchOutcome relaunchOutcome(bool started, DWORD error);
 // Starts `executable` elevated and, when that worked, ends this process with
 // exit code 0. Returns 0 when nothing was started (guard event present, user
 // declined, executable missing, any other shell failure).
-int relaunchElevated(const std::wstring& executable);
+int relaunchElevated(const std::wstring &executable);

@@ -7,7 +7,7 @@ WindowsPlatformPermissions::WindowsPlatformPermissions() {
     permissions["runAdmin"] = std::make_shared<AdminPermission>();
 }
 
-Permissions* WindowsPlatformPermissions::find(const char* name) const {
+Permissions *WindowsPlatformPermissions::find(const char *name) const {
     if (name == nullptr || vorla::isBlank(name)) {
         return nullptr;
     }
@@ -15,12 +15,12 @@ Permissions* WindowsPlatformPermissions::find(const char* name) const {
     return it == permissions.end() ? nullptr : it->second.get();
 }
 
-int WindowsPlatformPermissions::check(const char* name) {
-    Permissions* permission = find(name);
+int WindowsPlatformPermissions::check(const char *name) {
+    Permissions *permission = find(name);
     return permission ? permission->check(name) : 0;
 }
 
-int WindowsPlatformPermissions::request(const char* name) {
-    Permissions* permission = find(name);
+int WindowsPlatformPermissions::request(const char *name) {
+    Permissions *permission = find(name);
     return permission ? permission->request(name) : 0;
 }

@@ -12,13 +12,13 @@ public:
     WindowsPlatformPermissions();
 
     // 0 for a blank or unknown name, otherwise the named permission's answer.
-    int check(const char* name) override;
-    int request(const char* name) override;
+    int check(const char *name) override;
+    int request(const char *name) override;
 
-    const std::map<std::string, std::shared_ptr<Permissions>>& all() const { return permissions; }
+    const std::map<std::string, std::shared_ptr<Permissions>> &all() const { return permissions; }
 
 private:
-    Permissions* find(const char* name) const;
+    Permissions *find(const char *name) const;
 
     std::map<std::string, std::shared_ptr<Permissions>> permissions;
 };

@@ -10,13 +10,18 @@ namespace {
 // A bare IUnknown to register in the running-object table.
 class Token final : public IUnknown {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown) { *out = this; AddRef(); return S_OK; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override {
+        if (iid == IID_IUnknown) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
         *out = nullptr;
         return E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
+
 private:
     ULONG refs_ = 1;
 };

@@ -21,10 +21,21 @@ inline std::wstring quoteArgument(const std::wstring &arg) {
     std::wstring out = L"\"";
     for (size_t i = 0;; ++i) {
         size_t backslashes = 0;
-        while (i < arg.size() && arg[i] == L'\\') { ++backslashes; ++i; }
-        if (i == arg.size()) { out.append(backslashes * 2, L'\\'); break; }
-        if (arg[i] == L'"') { out.append(backslashes * 2 + 1, L'\\'); out += L'"'; }
-        else { out.append(backslashes, L'\\'); out += arg[i]; }
+        while (i < arg.size() && arg[i] == L'\\') {
+            ++backslashes;
+            ++i;
+        }
+        if (i == arg.size()) {
+            out.append(backslashes * 2, L'\\');
+            break;
+        }
+        if (arg[i] == L'"') {
+            out.append(backslashes * 2 + 1, L'\\');
+            out += L'"';
+        } else {
+            out.append(backslashes, L'\\');
+            out += arg[i];
+        }
     }
     return out + L"\"";
 }
@@ -42,12 +53,12 @@ public:
                  const fs::path &outFile, const fs::path &errFile)
         : outFile_(outFile), errFile_(errFile) {
         SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        vorla::UniqueFileHandle out(CreateFileW(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        vorla::UniqueFileHandle err(CreateFileW(errFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        vorla::UniqueFileHandle out(CreateFileW(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        vorla::UniqueFileHandle err(CreateFileW(errFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         vorla::UniqueFileHandle in(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out || !err || !in) return;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -98,8 +109,8 @@ struct RunResult {
     double seconds = 0;
 };
 
-inline RunResult runProgram(const std::wstring &program, const std::vector<std::wstring> &args,
-                            const fs::path &workDir, const fs::path &captureDir, DWORD timeoutMs = 120000) {
+inline RunResult runProgram(const std::wstring &program, const std::vector<std::wstring> &args, const fs::path &workDir,
+                            const fs::path &captureDir, DWORD timeoutMs = 120000) {
     static unsigned counter = 0;
     const std::wstring stem = L"run" + std::to_wstring(counter++);
     const auto start = std::chrono::steady_clock::now();

@@ -74,7 +74,8 @@ inline std::string renameFont(const std::string &source, const FontEdits &edits)
         }
         if (t.tag == "OS/2" && edits.italic >= 0) {
             const std::uint16_t sel = std::uint16_t(sfnt::get16(t.data, 62));
-            detail::set16(t.data, 62, edits.italic ? std::uint16_t((sel | 0x0001) & ~0x0040) : std::uint16_t(sel & ~0x0201));
+            detail::set16(t.data, 62,
+                          edits.italic ? std::uint16_t((sel | 0x0001) & ~0x0040) : std::uint16_t(sel & ~0x0201));
         }
         if (t.tag == "post" && edits.fixedPitch >= 0) {
             detail::set16(t.data, 12, std::uint16_t(std::uint32_t(edits.fixedPitch) >> 16));

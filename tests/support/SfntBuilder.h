@@ -34,10 +34,19 @@ inline std::u16string utf16Of(const std::string &utf8) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
         std::uint32_t cp;
         size_t extra;
-        if (c < 0x80) { cp = c; extra = 0; }
-        else if ((c >> 5) == 0x6) { cp = c & 0x1F; extra = 1; }
-        else if ((c >> 4) == 0xE) { cp = c & 0x0F; extra = 2; }
-        else { cp = c & 0x07; extra = 3; }
+        if (c < 0x80) {
+            cp = c;
+            extra = 0;
+        } else if ((c >> 5) == 0x6) {
+            cp = c & 0x1F;
+            extra = 1;
+        } else if ((c >> 4) == 0xE) {
+            cp = c & 0x0F;
+            extra = 2;
+        } else {
+            cp = c & 0x07;
+            extra = 3;
+        }
         for (size_t k = 1; k <= extra && i + k < utf8.size(); ++k) {
             cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
         }
@@ -61,8 +70,13 @@ inline std::string utf16be(const std::u16string &units) {
 
 // Language IDs used by the tests.
 enum : std::uint16_t {
-    kMacEnglish = 0, kMacJapanese = 11, kMacChineseSimplified = 33,
-    kWinEnglish = 0x0409, kWinChineseSimplified = 0x0804, kWinJapanese = 0x0411, kWinGerman = 0x0407,
+    kMacEnglish = 0,
+    kMacJapanese = 11,
+    kMacChineseSimplified = 33,
+    kWinEnglish = 0x0409,
+    kWinChineseSimplified = 0x0804,
+    kWinJapanese = 0x0411,
+    kWinGerman = 0x0407,
 };
 enum : std::uint16_t { kFamily = 1, kSubfamily = 2, kFullName = 4, kPostScript = 6 };
 
@@ -104,7 +118,7 @@ inline std::string nameTable(const std::vector<NameRecord> &records) {
 }
 
 struct Table {
-    std::string tag;   // four characters
+    std::string tag;  // four characters
     std::string data;
 };
 
@@ -121,7 +135,10 @@ inline std::string font(const std::vector<Table> &tables, std::uint32_t version 
     std::string out;
     const std::uint32_t n = static_cast<std::uint32_t>(tables.size());
     std::uint32_t power = 1, log2 = 0;
-    while (power * 2 <= n) { power *= 2; ++log2; }
+    while (power * 2 <= n) {
+        power *= 2;
+        ++log2;
+    }
     put32(out, version);
     put16(out, n);
     put16(out, power * 16);
@@ -157,7 +174,10 @@ inline std::string withNames(const std::string &fontBytes, const std::vector<Nam
     std::vector<Table> tables = tablesOf(fontBytes);
     bool replaced = false;
     for (Table &t : tables) {
-        if (t.tag == "name") { t.data = nameTable(records); replaced = true; }
+        if (t.tag == "name") {
+            t.data = nameTable(records);
+            replaced = true;
+        }
     }
     if (!replaced) tables.push_back({"name", nameTable(records)});
     return font(tables, get32(fontBytes, 0));

@@ -17,7 +17,7 @@ namespace testsupport {
 
 namespace fs = std::filesystem;
 
-inline std::string env(const char* name) {
+inline std::string env(const char *name) {
     const std::wstring wideName = vorla::utf8ToWide(name);
     const DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
     if (size == 0) return {};
@@ -28,13 +28,13 @@ inline std::string env(const char* name) {
 }
 
 // Paths as UTF-8 text and back (std::filesystem::path on Windows holds UTF-16).
-inline fs::path pathOf(const std::string& utf8) { return fs::path(vorla::utf8ToWide(utf8)); }
-inline std::string textOf(const fs::path& path) { return vorla::wideToUtf8(path.wstring()); }
+inline fs::path pathOf(const std::string &utf8) { return fs::path(vorla::utf8ToWide(utf8)); }
+inline std::string textOf(const fs::path &path) { return vorla::wideToUtf8(path.wstring()); }
 
 // A fresh folder under the Windows temporary folder, removed with everything in it at the end.
 class TempDir {
 public:
-    explicit TempDir(const std::string& tag = "vorla") {
+    explicit TempDir(const std::string &tag = "vorla") {
         static std::atomic<unsigned> counter{0};
         wchar_t base[MAX_PATH + 1] = {};
         GetTempPathW(MAX_PATH, base);
@@ -42,31 +42,32 @@ public:
                                   std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(counter++));
         fs::create_directories(path_);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
     ~TempDir() {
         std::error_code ignored;
         fs::remove_all(path_, ignored);
     }
-    const fs::path& path() const { return path_; }
+    const fs::path &path() const { return path_; }
     // UTF-8 text of the folder, ending with a backslash (the form the log set-up expects).
     std::string prefix() const { return textOf(path_) + "\\"; }
-    fs::path operator/(const std::string& name) const { return path_ / pathOf(name); }
+    fs::path operator/(const std::string &name) const { return path_ / pathOf(name); }
+
 private:
     fs::path path_;
 };
 
-inline std::string readFile(const fs::path& path) {
+inline std::string readFile(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline void writeFile(const fs::path& path, const std::string& bytes) {
+inline void writeFile(const fs::path &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::vector<std::string> lines(const std::string& text) {
+inline std::vector<std::string> lines(const std::string &text) {
     std::vector<std::string> out;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
@@ -77,10 +78,10 @@ inline std::vector<std::string> lines(const std::string& text) {
 }
 
 // Files directly inside a folder.
-inline std::vector<fs::path> filesIn(const fs::path& dir) {
+inline std::vector<fs::path> filesIn(const fs::path &dir) {
     std::vector<fs::path> out;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+    for (const auto &entry : fs::directory_iterator(dir, ec)) {
         if (entry.is_regular_file()) out.push_back(entry.path());
     }
     return out;

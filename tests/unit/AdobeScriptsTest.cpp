@@ -20,11 +20,13 @@ TEST(AdobeScripts, EscapesEverythingOutsideTheSafeSet) {
         {"O'Neil", "O\\u0027Neil"},
         {"a\"b\\c", "a\\u0022b\\u005Cc"},
         {"line\r\nbreak\t", "line\\u000D\\u000Abreak\\u0009"},
-        {"\xE5\xAE\x8B\xE4\xBD\x93", "\\u5B8B\\u4F53"},            // 宋体
-        {"\xC3\xA9", "\\u00E9"},                                    // é
-        {"\xF0\x9F\x98\x80", "\\uD83D\\uDE00"},                     // outside the basic plane
-        {"a\xFF" "b\xC3", "a\\uFFFDb\\uFFFD"},                      // invalid and cut-short bytes
-        {"\xED\xA0\x80", "\\uFFFD\\uFFFD\\uFFFD"},                  // encoded surrogate
+        {"\xE5\xAE\x8B\xE4\xBD\x93", "\\u5B8B\\u4F53"},  // 宋体
+        {"\xC3\xA9", "\\u00E9"},                         // é
+        {"\xF0\x9F\x98\x80", "\\uD83D\\uDE00"},          // outside the basic plane
+        {"a\xFF"
+         "b\xC3",
+         "a\\uFFFDb\\uFFFD"},                       // invalid and cut-short bytes
+        {"\xED\xA0\x80", "\\uFFFD\\uFFFD\\uFFFD"},  // encoded surrogate
         {"');app.quit();//", "\\u0027\\u0029\\u003Bapp.quit\\u0028\\u0029\\u003B\\u002F\\u002F"},
     };
     for (const auto &c : cases) {
@@ -48,8 +50,13 @@ TEST(AdobeScripts, CallsTheDefinedFunctionWithTheNamesInOrder) {
 // Whatever the font is called, the scripts stay plain printable ASCII without
 // double quotes, so the VBScript string and the command line keep their frame.
 TEST(AdobeScripts, HostileNamesCannotLeaveTheirLiterals) {
-    const std::string names[] = {"\"", "'", "\\", "\r\n", "\")\r\nCreateObject(\"WScript.Shell\").Run \"calc\"\r\n'",
-                                 "\" -r evil.jsx \"", "\xE5\xAE\x8B\xE4\xBD\x93\xF0\x9F\x98\x80"};
+    const std::string names[] = {"\"",
+                                 "'",
+                                 "\\",
+                                 "\r\n",
+                                 "\")\r\nCreateObject(\"WScript.Shell\").Run \"calc\"\r\n'",
+                                 "\" -r evil.jsx \"",
+                                 "\xE5\xAE\x8B\xE4\xBD\x93\xF0\x9F\x98\x80"};
     for (const auto &name : names) {
         const std::string singleLine[] = {AdobeScripts::inDesignScript(name, name),
                                           AdobeScripts::afterEffectsScript(name)};

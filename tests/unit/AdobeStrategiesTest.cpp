@@ -272,8 +272,9 @@ TEST(IllustratorStrategy, RunsTheScriptFromVersion19On) {
         int status;
         const char *logged;  // null: no error entry
     } cases[] = {
-        {L"18.1.0", Status::kVersionTooOld, "\tError : \xE4\xB8\x8D\xE6\x94\xAF\xE6\x8C\x81\xE5\xBD\x93\xE5\x89\x8D"
-                                            "\xE7\x89\x88\xE6\x9C\xAC!version:18.1.0"},  // 不支持当前版本!
+        {L"18.1.0", Status::kVersionTooOld,
+         "\tError : \xE4\xB8\x8D\xE6\x94\xAF\xE6\x8C\x81\xE5\xBD\x93\xE5\x89\x8D"
+         "\xE7\x89\x88\xE6\x9C\xAC!version:18.1.0"},  // 不支持当前版本!
         {L"19.0.0", Status::kDone, nullptr},
         {L"27.2", Status::kDone, nullptr},
         {L"beta", Status::kException, "\tstoi"},
@@ -287,8 +288,10 @@ TEST(IllustratorStrategy, RunsTheScriptFromVersion19On) {
         EXPECT_EQ(strategy.handler(&font, &window), c.status);
         bool scriptRan = fs::exists(scriptOf(exe));
         EXPECT_EQ(scriptRan, c.status == Status::kDone);
-        if (c.logged) EXPECT_NE(log.text().find(c.logged), std::string::npos) << log.text();
-        else EXPECT_EQ(log.text().find("[handler]"), std::string::npos) << log.text();
+        if (c.logged)
+            EXPECT_NE(log.text().find(c.logged), std::string::npos) << log.text();
+        else
+            EXPECT_EQ(log.text().find("[handler]"), std::string::npos) << log.text();
     }
 }
 
@@ -415,8 +418,7 @@ TEST(InDesignStrategy, GeneratedVbscriptRunsInTheRealScriptHost) {
     testsupport::TempDir dir("indesign-real");
     testsupport::writeFile(dir / "apply.vbs", AdobeScripts::inDesignVbscript(javaScript));
     removeRecords(server);
-    PROCESS_INFORMATION info =
-        start(L"C:\\vorla-realhost\\wscript.exe \"" + (dir / "apply.vbs").wstring() + L"\"");
+    PROCESS_INFORMATION info = start(L"C:\\vorla-realhost\\wscript.exe \"" + (dir / "apply.vbs").wstring() + L"\"");
     ASSERT_NE(info.hProcess, nullptr);
     vorla::UniqueHandle process(info.hProcess);
     EXPECT_EQ(WaitForSingleObject(process.get(), 120000), WAIT_OBJECT_0);

@@ -86,10 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
         RecognitionCase{"WpsDocAndXlsOnce", "wps.exe", L"OpusApp", L"a.doc b.xls", true, "a.doc b.xls"},
         // Not in the ANSI code page of the test locale: read wide, listed as exact UTF-8.
         RecognitionCase{"WpsChineseWorkbook", "wps.exe", L"KxFrame", L"\u5DE5\u4F5C\u7C3F1", true,
-                        "\xE5\xB7\xA5\xE4\xBD\x9C\xE7\xB0\xBF" "1"},
+                        "\xE5\xB7\xA5\xE4\xBD\x9C\xE7\xB0\xBF"
+                        "1"},
         RecognitionCase{"WpsNoDocumentTitle", "wps.exe", L"OpusApp", L"notes.txt", false, {}},
-        RecognitionCase{"PhotoshopTitleInOtherProcess", "EXCEL.EXE", L"Edit", L"Photoshop.exe", true,
-                        "Photoshop.exe"}),
+        RecognitionCase{"PhotoshopTitleInOtherProcess", "EXCEL.EXE", L"Edit", L"Photoshop.exe", true, "Photoshop.exe"}),
     [](const ::testing::TestParamInfo<RecognitionCase> &info) { return std::string(info.param.name); });
 
 TEST(Applications, OneEntryPerProcessTopmostVisibleWindow) {

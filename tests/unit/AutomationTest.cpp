@@ -49,10 +49,12 @@ TEST(AutomationText, Utf8ToBstrAndBack) {
     };
     const std::vector<Case> cases = {
         {"Arial", {'A', 'r', 'i', 'a', 'l'}},
-        {"\xE5\xAE\x8B\xE4\xBD\x93", {0x5B8B, 0x4F53}},                             // 宋体
-        {"\xC3\xA9", {0x00E9}},                                                     // é
-        {"A\xF0\x9D\x94\x89" "B", {'A', 0xD835, 0xDD09, 'B'}},                      // U+1D509 as a pair
-        {"\xF0\x9F\x98\x80\xF0\xA0\x80\x8B", {0xD83D, 0xDE00, 0xD840, 0xDC0B}},     // two in a row
+        {"\xE5\xAE\x8B\xE4\xBD\x93", {0x5B8B, 0x4F53}},  // 宋体
+        {"\xC3\xA9", {0x00E9}},                          // é
+        {"A\xF0\x9D\x94\x89"
+         "B",
+         {'A', 0xD835, 0xDD09, 'B'}},                                            // U+1D509 as a pair
+        {"\xF0\x9F\x98\x80\xF0\xA0\x80\x8B", {0xD83D, 0xDE00, 0xD840, 0xDC0B}},  // two in a row
         {"24.0.1", {'2', '4', '.', '0', '.', '1'}},
     };
     for (const Case &c : cases) {
@@ -66,12 +68,15 @@ TEST(AutomationText, Utf8ToBstrAndBack) {
     vorla::UniqueBstr empty(SysAllocString(L""));
     EXPECT_EQ(automation::bstrToUtf8(empty.get()), "");
     // Bytes that are not UTF-8 each become U+FFFD; nothing after them is lost.
-    vorla::UniqueBstr cut(automation::utf8ToBstr("ab\xE5\xAE" "c\xFF"));
+    vorla::UniqueBstr cut(
+        automation::utf8ToBstr("ab\xE5\xAE"
+                               "c\xFF"));
     EXPECT_EQ(unitsOf(cut.get()), (std::vector<unsigned>{'a', 'b', 0xFFFD, 0xFFFD, 'c', 0xFFFD}));
 }
 
 TEST(AutomationCalls, NullTargetFailsBeforeAnyNameIsResolved) {
-    EXPECT_EQ(messageOf<NullPointerException>([] { automation::dispatchInvoke(DISPATCH_METHOD, nullptr, nullptr, L"Activate"); }),
+    EXPECT_EQ(messageOf<NullPointerException>(
+                  [] { automation::dispatchInvoke(DISPATCH_METHOD, nullptr, nullptr, L"Activate"); }),
               "Error : pDisp is NULL");
     EXPECT_EQ(messageOf<NullPointerException>([] { automation::setFontProperty(nullptr, L"Name", "Arial"); }),
               "Error : pDisp is NULL");
@@ -79,9 +84,9 @@ TEST(AutomationCalls, NullTargetFailsBeforeAnyNameIsResolved) {
 
 TEST(AutomationCalls, FailureMessagesAndCalls) {
     MultithreadedApartment com;
-    EXPECT_EQ(messageOf<NotFoundInteractiveNameException>(
-                  [] { automation::connectToApplication(L"No.Such.Application"); }),
-              "Error : ::CLSIDFromProgID(\"No.Such.Application\") failed w/err 0x800401f3\n");
+    EXPECT_EQ(
+        messageOf<NotFoundInteractiveNameException>([] { automation::connectToApplication(L"No.Such.Application"); }),
+        "Error : ::CLSIDFromProgID(\"No.Such.Application\") failed w/err 0x800401f3\n");
     // Registered for the stand-ins, but no such object is running.
     EXPECT_EQ(messageOf<NullPointerException>([] { automation::connectToApplication(L"Excel.Application"); }),
               "Error : Defined app not found");
@@ -93,14 +98,14 @@ TEST(AutomationCalls, FailureMessagesAndCalls) {
     EXPECT_EQ(messageOf<NotFoundInteractiveNameException>(
                   [&] { automation::getDispatchProperty(app.get(), L"NoSuchMember"); }),
               "Error : IDispatch::GetIDsOfNames(\"NoSuchMember\") failed w/err 0x80020006\n");
-    EXPECT_EQ(messageOf<InteractiveInvokeException>(
-                  [&] { automation::getDispatchProperty(app.get(), L"ActiveWindow"); }),
-              "Error : IDispatch::Invoke(\"ActiveWindow\"=00000002) failed w/err 0x80020009\n");
+    EXPECT_EQ(
+        messageOf<InteractiveInvokeException>([&] { automation::getDispatchProperty(app.get(), L"ActiveWindow"); }),
+        "Error : IDispatch::Invoke(\"ActiveWindow\"=00000002) failed w/err 0x80020009\n");
     EXPECT_EQ(automation::getStringProperty(app.get(), L"Version"), "16.0.1");
     automation::doJavaScript(app.get(), "setFont('Caf\xC3\xA9-Bold')");
-    EXPECT_EQ(word.calls(), (std::vector<std::string>{"Word.Application GET ActiveWindow (failed)",
-                                                      "Word.Application GET Version",
-                                                      "Word.Application CALL DoJavaScript = setFont('Caf\xC3\xA9-Bold')"}));
+    EXPECT_EQ(word.calls(),
+              (std::vector<std::string>{"Word.Application GET ActiveWindow (failed)", "Word.Application GET Version",
+                                        "Word.Application CALL DoJavaScript = setFont('Caf\xC3\xA9-Bold')"}));
 }
 
 TEST(WindowActivation, StaleHandlePrintsBothErrorsAndReturnsOne) {

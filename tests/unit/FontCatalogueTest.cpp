@@ -18,8 +18,9 @@ namespace {
 using FontManager::FontDescriptor;
 using FontManager::FontList;
 
-std::unique_ptr<FontList> listFonts(const std::string &locale, FontManager::FontManagerImpl::Lookup lookup =
-                                                                    FontManager::FontManagerImpl::Lookup::FaceReferences) {
+std::unique_ptr<FontList> listFonts(
+    const std::string &locale,
+    FontManager::FontManagerImpl::Lookup lookup = FontManager::FontManagerImpl::Lookup::FaceReferences) {
     std::unique_ptr<FontList> list;
     EXPECT_EQ(S_OK, FontManager::FontManagerImpl(lookup).getAvailableFonts(&list, locale));
     EXPECT_TRUE(list);
@@ -60,8 +61,8 @@ std::vector<Expected> expectations() {
          false},
         {"VorlaPair-Bold", fixturePath("VorlaPair.ttc"), "Vorla Pair", "Vorla Pair", "Bold", 700, 5, false, false},
         // Real faces found through fontconfig.
-        {"DejaVuSansMono", dejavu + "DejaVuSansMono.ttf", "DejaVu Sans Mono", "DejaVu Sans Mono", "Book", 400, 5,
-         false, true},
+        {"DejaVuSansMono", dejavu + "DejaVuSansMono.ttf", "DejaVu Sans Mono", "DejaVu Sans Mono", "Book", 400, 5, false,
+         true},
         {"DejaVuSans-Oblique", dejavu + "DejaVuSans-Oblique.ttf", "DejaVu Sans", "DejaVu Sans", "Oblique", 400, 5,
          false, false},
         {"DejaVuSerif-Italic", dejavu + "DejaVuSerif-Italic.ttf", "DejaVu Serif", "DejaVu Serif", "Italic", 400, 5,

@@ -73,8 +73,11 @@ TEST(RegistryLayer, ReadsOnlyStringValues) {
     std::map<std::string, DWORD> types;
     for (const auto &v : values) types[v.name] = v.type;
     EXPECT_EQ(values.size(), 5u);
-    EXPECT_EQ(types, (std::map<std::string, DWORD>{
-                         {"sz", REG_SZ}, {"empty", REG_SZ}, {"expand", REG_EXPAND_SZ}, {"binary", REG_BINARY}, {"dword", REG_DWORD}}));
+    EXPECT_EQ(types, (std::map<std::string, DWORD>{{"sz", REG_SZ},
+                                                   {"empty", REG_SZ},
+                                                   {"expand", REG_EXPAND_SZ},
+                                                   {"binary", REG_BINARY},
+                                                   {"dword", REG_DWORD}}));
 
     ScratchKey emptyKey("NoValues");
     winreg::KeyHandle empty;
@@ -100,9 +103,9 @@ TEST(RegistryLayer, ReportsFailuresAsStatusOrRegException) {
 }
 
 TEST(RegistryLayer, NeverClosesPredefinedRoots) {
-    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_PERFORMANCE_DATA,
-                      HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER_LOCAL_SETTINGS, HKEY_PERFORMANCE_TEXT,
-                      HKEY_PERFORMANCE_NLSTEXT}) {
+    for (HKEY root :
+         {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_PERFORMANCE_DATA,
+          HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER_LOCAL_SETTINGS, HKEY_PERFORMANCE_TEXT, HKEY_PERFORMANCE_NLSTEXT}) {
         EXPECT_TRUE(winreg::KeyHandle::isPredefined(root));
         winreg::KeyHandle holder(root);
         holder.close();
@@ -167,7 +170,8 @@ TEST(FontEntries, LookupMatchesTheCanonicalPath) {
     const std::string folder = scratchFolder("lookup");
     const std::string stored = toLower(folder) + "\\vorlalookup.ttf";
     ASSERT_TRUE(setFontRegValueByFamilyAndPath(HKEY_CURRENT_USER, "VorlaLookup", stored));
-    ASSERT_TRUE(setFontRegValueByFamilyAndPath(HKEY_LOCAL_MACHINE, "VorlaLookupSys", "c:\\windows\\fonts\\vorlalookupsys.ttf"));
+    ASSERT_TRUE(
+        setFontRegValueByFamilyAndPath(HKEY_LOCAL_MACHINE, "VorlaLookupSys", "c:\\windows\\fonts\\vorlalookupsys.ttf"));
     // Values of other types in the key are passed over without error.
     setRawFontValue(HKEY_CURRENT_USER, "  VorlaLookup binary", REG_BINARY, "\x01\x02");
     setRawFontValue(HKEY_CURRENT_USER, "  VorlaLookup expand", REG_EXPAND_SZ, "%WINDIR%");
@@ -182,7 +186,8 @@ TEST(FontEntries, LookupMatchesTheCanonicalPath) {
     for (const std::string &path : perUser) {
         EXPECT_EQ(getFontRegStringValueByPath(HKEY_CURRENT_USER, path), "VorlaLookup (TrueType)") << path;
     }
-    for (const std::string path : {"C:\\WINDOWS\\Fonts\\VORLALOOKUPSYS.TTF", "C:/Windows/Fonts/x/../vorlalookupsys.ttf"}) {
+    for (const std::string path :
+         {"C:\\WINDOWS\\Fonts\\VORLALOOKUPSYS.TTF", "C:/Windows/Fonts/x/../vorlalookupsys.ttf"}) {
         EXPECT_EQ(getFontRegStringValueByPath(HKEY_LOCAL_MACHINE, path), "VorlaLookupSys (TrueType)") << path;
     }
     EXPECT_EQ(getFontRegStringValueByPath(HKEY_CURRENT_USER, folder + "\\other.ttf"), "");
@@ -240,10 +245,10 @@ TEST(FontEntries, LookupAgreesWithTheFullCanonicalComparison) {
     const std::string sys = "C:\\Windows\\Fonts\\VorlaTableSys.ttf";
     const std::vector<Case> cases = {
         {HKEY_CURRENT_USER, font, font, true},
-        {HKEY_CURRENT_USER, toUpper(font), toLower(font), true},                    // letter case
+        {HKEY_CURRENT_USER, toUpper(font), toLower(font), true},                     // letter case
         {HKEY_CURRENT_USER, folder + "\\a\\..\\.\\VorlaTableFont.ttf", font, true},  // . and ..
         {HKEY_CURRENT_USER, font, folder + "\\a\\b\\..\\..\\VorlaTableFont.ttf", true},
-        {HKEY_CURRENT_USER, slashes(font), font, true},                              // forward slashes
+        {HKEY_CURRENT_USER, slashes(font), font, true},  // forward slashes
         // Not found by the full comparison either: a relative path (the working folder joins it
         // in its own letter case, the lower-cased path does not equal that), trailing dots and spaces.
         {HKEY_CURRENT_USER, "VorlaTableFont.ttf", font, false},
@@ -252,21 +257,21 @@ TEST(FontEntries, LookupAgreesWithTheFullCanonicalComparison) {
         {HKEY_CURRENT_USER, font + ".", font, false},
         {HKEY_CURRENT_USER, font + " ", font, false},
         {HKEY_CURRENT_USER, font, font + ". .", false},
-        {HKEY_CURRENT_USER, toUpper(missing), missing, true},         // a missing file
+        {HKEY_CURRENT_USER, toUpper(missing), missing, true},  // a missing file
         {HKEY_CURRENT_USER, folder + "\\nowhere\\..\\VorlaTableMissing.ttf", missing, true},
         {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf\\..\\VorlaTableFont.ttf", font, true},
         {HKEY_CURRENT_USER, folder + "\\other.ttf", font, false},
-        {HKEY_CURRENT_USER, folder + "\\sub\\VorlaTableFont.ttf", font, false},       // same name elsewhere
+        {HKEY_CURRENT_USER, folder + "\\sub\\VorlaTableFont.ttf", font, false},  // same name elsewhere
         // Last elements that canonicalisation replaces: compared in full, and found.
         {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf\\.", font, true},
         {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf\\", font, true},
         {HKEY_CURRENT_USER, font, folder + "\\VorlaTableFont.ttf\\", true},
-        {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf::$DATA", font, false},      // a stream name
-        {HKEY_CURRENT_USER, shortName, font, false},                  // an 8.3 name is not expanded
+        {HKEY_CURRENT_USER, folder + "\\VorlaTableFont.ttf::$DATA", font, false},  // a stream name
+        {HKEY_CURRENT_USER, shortName, font, false},                               // an 8.3 name is not expanded
         {HKEY_CURRENT_USER, font, shortName, false},
         {HKEY_CURRENT_USER, "VorlaTableFont.ttf", folder + "\\sub\\VorlaTableFont.ttf", false},
-        {HKEY_LOCAL_MACHINE, "VorlaTableSys.ttf", toUpper(sys), true},       // bare all-users file name
-        {HKEY_LOCAL_MACHINE, "D:\\x\\VorlaTableSys.ttf", sys, true},         // any folder, same name
+        {HKEY_LOCAL_MACHINE, "VorlaTableSys.ttf", toUpper(sys), true},  // bare all-users file name
+        {HKEY_LOCAL_MACHINE, "D:\\x\\VorlaTableSys.ttf", sys, true},    // any folder, same name
         {HKEY_LOCAL_MACHINE, "c:/windows/fonts/vorlatablesys.ttf", sys, true},
         {HKEY_LOCAL_MACHINE, "VorlaTableSys.ttf.", sys, false},  // not resolved against the fonts folder
         {HKEY_LOCAL_MACHINE, "VorlaTableOther.ttf", sys, false},

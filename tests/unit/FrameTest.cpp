@@ -26,11 +26,25 @@ public:
         textHeap() = TextHeap{&CountingTextHeap::allocate, &CountingTextHeap::release};
     }
     ~CountingTextHeap() { textHeap() = saved_; }
-    static int& live() { static int n = 0; return n; }
-    static int& made() { static int n = 0; return n; }
+    static int &live() {
+        static int n = 0;
+        return n;
+    }
+    static int &made() {
+        static int n = 0;
+        return n;
+    }
+
 private:
-    static void* allocate(std::size_t size) { ++live(); ++made(); return std::malloc(size); }
-    static void release(void* block) { --live(); std::free(block); }
+    static void *allocate(std::size_t size) {
+        ++live();
+        ++made();
+        return std::malloc(size);
+    }
+    static void release(void *block) {
+        --live();
+        std::free(block);
+    }
     TextHeap saved_;
 };
 
@@ -46,7 +60,7 @@ std::string today() {
 
 TEST(HandOff, EmptyArrayIsNonNullAndReleasesCleanly) {
     CountingTextHeap heap;
-    FontData* fonts = handOff<FontData>(0, [](FontData&, std::size_t) {});
+    FontData *fonts = handOff<FontData>(0, [](FontData &, std::size_t) {});
     ASSERT_NE(fonts, nullptr);
     EXPECT_EQ(handOffCount(fonts), 0);
     releaseArray(fonts);
@@ -58,7 +72,7 @@ TEST(HandOff, EmptyArrayIsNonNullAndReleasesCleanly) {
 
 TEST(HandOff, ReleaseFreesEveryTextOfEveryElement) {
     CountingTextHeap heap;
-    FontData* fonts = handOff<FontData>(3, [](FontData& f, std::size_t i) {
+    FontData *fonts = handOff<FontData>(3, [](FontData &f, std::size_t i) {
         f.path = copyText("C:\\Fonts\\" + std::to_string(i) + ".ttf");
         f.postscriptName = copyText("PS" + std::to_string(i));
         f.family = copyText("宋体");
@@ -66,17 +80,17 @@ TEST(HandOff, ReleaseFreesEveryTextOfEveryElement) {
         f.weight = 400 + static_cast<int>(i);
     });
     // Count in the 8 bytes in front of the first element, elements back to back.
-    EXPECT_EQ(*reinterpret_cast<std::int64_t*>(reinterpret_cast<char*>(fonts) - 8), 3);
+    EXPECT_EQ(*reinterpret_cast<std::int64_t *>(reinterpret_cast<char *>(fonts) - 8), 3);
     EXPECT_STREQ(fonts[2].path, "C:\\Fonts\\2.ttf");
     EXPECT_EQ(fonts[1].weight, 401);
     EXPECT_EQ(CountingTextHeap::live(), 12);
 
-    WindowData* windows = handOff<WindowData>(2, [](WindowData& w, std::size_t i) {
+    WindowData *windows = handOff<WindowData>(2, [](WindowData &w, std::size_t i) {
         w.exeName = copyText("WINWORD.EXE");
         w.title = i == 0 ? copyText("文档1") : nullptr;  // empty title stays null
         w.processId = 42;
     });
-    VPermission* permissions = handOff<VPermission>(1, [](VPermission& p, std::size_t) {
+    VPermission *permissions = handOff<VPermission>(1, [](VPermission &p, std::size_t) {
         p.name = copyText("runAdmin");
         p.granted = 1;
     });
@@ -93,15 +107,17 @@ TEST(HandOff, ReleaseFreesEveryTextOfEveryElement) {
 
 TEST(HandOff, FailureWhileFillingFreesWhatWasMade) {
     CountingTextHeap heap;
-    EXPECT_THROW(handOff<FontData>(4, [](FontData& f, std::size_t i) {
-                     f.family = copyText("family");
-                     if (i == 2) throw std::runtime_error("no memory for the third face");
-                 }),
+    EXPECT_THROW(handOff<FontData>(4,
+                                   [](FontData &f, std::size_t i) {
+                                       f.family = copyText("family");
+                                       if (i == 2) throw std::runtime_error("no memory for the third face");
+                                   }),
                  std::runtime_error);
     EXPECT_EQ(CountingTextHeap::live(), 0);
 
     int count = -1;
-    FontData* fallback = handOffList<FontData>(&count, []() -> FontData* { throw std::runtime_error("enumeration failed"); });
+    FontData *fallback = handOffList<FontData>(&count,
+                                               []() -> FontData * { throw std::runtime_error("enumeration failed"); });
     ASSERT_NE(fallback, nullptr);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(handOffCount(fallback), 0);
@@ -143,7 +159,7 @@ TEST(ExceptionBoundary, StandardExceptionBecomes1111WithOneErrorLine) {
 
     const auto lines = testsupport::lines(testsupport::readFile(dir / ("boundary_" + today() + ".log")));
     std::vector<std::string> errors;
-    for (const auto& line : lines) {
+    for (const auto &line : lines) {
         if (line.rfind("[ERROR", 0) == 0) errors.push_back(line);
     }
     ASSERT_EQ(errors.size(), 2u);
@@ -155,10 +171,10 @@ TEST(ExceptionBoundary, StandardExceptionBecomes1111WithOneErrorLine) {
 // also when an exception leaves the scope, and under nesting; the platform's own handled faults and
 // the library's own try/catch work meanwhile.
 TEST(ExceptionBoundary, HandlerListHiddenForTheCallAndPutBackOnEveryWayOut) {
-    auto* const tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
-    auto* const hidden = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD*>(-1);
+    auto *const tib = reinterpret_cast<NT_TIB *>(NtCurrentTeb());
+    auto *const hidden = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD *>(-1);
     // A head that is not the list's end, so that hiding and restoring are both visible.
-    EXCEPTION_REGISTRATION_RECORD* const original = tib->ExceptionList;
+    EXCEPTION_REGISTRATION_RECORD *const original = tib->ExceptionList;
     EXCEPTION_REGISTRATION_RECORD marker{};
     marker.Next = original;
     tib->ExceptionList = &marker;
@@ -180,7 +196,7 @@ TEST(ExceptionBoundary, HandlerListHiddenForTheCallAndPutBackOnEveryWayOut) {
     try {
         const HandlerListHidden scope;
         throw std::runtime_error("leaves the scope");
-    } catch (const std::runtime_error&) {
+    } catch (const std::runtime_error &) {
         EXPECT_EQ(tib->ExceptionList, &marker);
     }
     EXPECT_EQ(tib->ExceptionList, &marker);
@@ -190,29 +206,37 @@ TEST(ExceptionBoundary, HandlerListHiddenForTheCallAndPutBackOnEveryWayOut) {
 // The frames the exports go through (guarded, handOffList) hide the handler list while their
 // body runs, on success and on failure, and put it back afterwards.
 TEST(ExceptionBoundary, ExportFramesRunTheirBodyWithTheHandlerListHidden) {
-    auto* const tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
-    auto* const hidden = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD*>(-1);
-    EXCEPTION_REGISTRATION_RECORD* const original = tib->ExceptionList;
+    auto *const tib = reinterpret_cast<NT_TIB *>(NtCurrentTeb());
+    auto *const hidden = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD *>(-1);
+    EXCEPTION_REGISTRATION_RECORD *const original = tib->ExceptionList;
     EXCEPTION_REGISTRATION_RECORD marker{};
     marker.Next = original;
     tib->ExceptionList = &marker;
 
-    std::vector<EXCEPTION_REGISTRATION_RECORD*> seen;
+    std::vector<EXCEPTION_REGISTRATION_RECORD *> seen;
     const auto look = [&] { seen.push_back(tib->ExceptionList); };
-    EXPECT_EQ(guarded([&] { look(); return 0; }), 0);
-    EXPECT_EQ(guarded([&]() -> int { look(); throw std::runtime_error("status export"); }), Status::kException);
+    EXPECT_EQ(guarded([&] {
+                  look();
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(guarded([&]() -> int {
+                  look();
+                  throw std::runtime_error("status export");
+              }),
+              Status::kException);
     int count = -1;
     releaseArray(handOffList<VPermission>(&count, [&] {
         look();
-        return handOff<VPermission>(0, [](VPermission&, std::size_t) {});
+        return handOff<VPermission>(0, [](VPermission &, std::size_t) {});
     }));
-    releaseArray(handOffList<VPermission>(&count, [&]() -> VPermission* {
+    releaseArray(handOffList<VPermission>(&count, [&]() -> VPermission * {
         look();
         throw std::runtime_error("list export");
     }));
     EXPECT_EQ(tib->ExceptionList, &marker);
     tib->ExceptionList = original;
-    EXPECT_EQ(seen, std::vector<EXCEPTION_REGISTRATION_RECORD*>(4, hidden));
+    EXPECT_EQ(seen, std::vector<EXCEPTION_REGISTRATION_RECORD *>(4, hidden));
 }
 
 // The one status frame: what it stops, and the one error line it writes for each failure (its
@@ -237,7 +261,7 @@ TEST(StatusFrame, StopsStandardOrEveryExceptionWithOneErrorLine) {
     static_assert(noexcept(vorla::statusFrame<vorla::Stops::Everything>(other, entry)), "the exports' frame");
 
     int count = -1;
-    VPermission* empty = handOffList<VPermission>(&count, []() -> VPermission* { throw 7; });
+    VPermission *empty = handOffList<VPermission>(&count, []() -> VPermission * { throw 7; });
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(count, 0);
     releaseArray(empty);

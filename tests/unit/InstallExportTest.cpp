@@ -21,7 +21,8 @@ namespace {
 struct Form {
     std::string family, path, postscriptName, style;
     VorlaNode::FontForm record{};
-    Form(std::string f, std::string p) : family(std::move(f)), path(std::move(p)), postscriptName("PS"), style("Regular") {
+    Form(std::string f, std::string p)
+        : family(std::move(f)), path(std::move(p)), postscriptName("PS"), style("Regular") {
         record.family = family.data();
         record.path = path.data();
         record.postscriptName = postscriptName.data();
@@ -133,7 +134,8 @@ TEST(InstallExports, ConcurrentInstallsAndUninstallsLoseNothing) {
     threads.clear();
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
-            Form uninstall("", readRawFontValue(HKEY_CURRENT_USER, "VorlaThread" + std::to_string(t) + " (TrueType)").text);
+            Form uninstall("",
+                           readRawFontValue(HKEY_CURRENT_USER, "VorlaThread" + std::to_string(t) + " (TrueType)").text);
             if (uninstallFont(&uninstall.record) != Status::kDone) ++failures;
         });
     }

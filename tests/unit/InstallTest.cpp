@@ -28,7 +28,6 @@ using testsupport::FontChangeWatcher;
 const std::string kUserRule = std::string("[当前用户字体]\t") + std::string(144, '-');
 const std::string kSystemRule = std::string("[系统所有用户字体]\t") + std::string(144, '-');
 
-
 // A font family that the GDI font table of this process knows.
 bool sessionKnowsFamily(const std::string &family) {
     LOGFONTW lf = {};
@@ -38,7 +37,8 @@ bool sessionKnowsFamily(const std::string &family) {
     bool found = false;
     HDC dc = GetDC(nullptr);
     EnumFontFamiliesExW(
-        dc, &lf, [](const LOGFONTW *, const TEXTMETRICW *, DWORD, LPARAM p) -> int {
+        dc, &lf,
+        [](const LOGFONTW *, const TEXTMETRICW *, DWORD, LPARAM p) -> int {
             *reinterpret_cast<bool *>(p) = true;
             return 0;
         },
@@ -76,7 +76,8 @@ void cleanUp(HKEY root, const std::string &valueName) {
 TEST(PersistentInstall, CopiesAndRegistersUnderTheNameFromTheFont) {
     const std::string folder = scratchFolder("install-basic");
     const std::string source = folder + "\\VorlaBasic.ttf";
-    const std::string bytes = renamedDejaVu("VorlaBasic", {windowsName(kFullName, sfnt::kWinChineseSimplified, "沃拉 基本 常规")});
+    const std::string bytes = renamedDejaVu("VorlaBasic",
+                                            {windowsName(kFullName, sfnt::kWinChineseSimplified, "沃拉 基本 常规")});
     writeFile(source, bytes);
     const std::string valueName = "沃拉 基本 常规 (TrueType)";
     const std::string destination = localFontsFolder() + "VorlaBasic.ttf";
@@ -129,8 +130,8 @@ TEST(PersistentInstall, CallerFamilyIsTheFallbackName) {
                           windowsName(sfnt::kSubfamily, sfnt::kWinGerman, "Normal"),
                           windowsName(kFullName, 0x040C, "VorlaFrancais")}),
          "VorlaFallback Caller", "VorlaFallback Caller (TrueType)"},
-        {"caller family already holding the suffix", renamedDejaVu("VorlaSuffixed", {}),
-         "ignored", "VorlaSuffixed (TrueType)"},
+        {"caller family already holding the suffix", renamedDejaVu("VorlaSuffixed", {}), "ignored",
+         "VorlaSuffixed (TrueType)"},
     };
     for (const Case &c : cases) {
         const std::string source = folder + "\\" + c.family + ".ttf";
@@ -367,7 +368,8 @@ TEST(PersistentInstall, AnyTextInAnyCodePage) {
     };
     for (const Case &c : cases) {
         const std::string source = folder + "\\" + c.file;
-        writeFile(source, renamedDejaVu("VorlaUnicode", {windowsName(kFullName, sfnt::kWinChineseSimplified, c.fullName)}));
+        writeFile(source,
+                  renamedDejaVu("VorlaUnicode", {windowsName(kFullName, sfnt::kWinChineseSimplified, c.fullName)}));
         ASSERT_EQ(installFontEntry("", source), Status::kDone) << c.file;
         const RawValue value = readRawFontValue(HKEY_CURRENT_USER, c.fullName + " (TrueType)");
         ASSERT_TRUE(value.exists) << c.fullName;
@@ -399,8 +401,7 @@ TEST(LargeFontsKey, UninstallsAmongTwoThousandOtherEntries) {
     const int kOthers = 2000;
     std::vector<std::string> otherFiles;
     for (int i = 0; i < kOthers; ++i) {
-        const std::string file =
-            others + "\\" + (i < 4 ? fileNameOf(copies[i]) : std::to_string(i) + ".ttf");
+        const std::string file = others + "\\" + (i < 4 ? fileNameOf(copies[i]) : std::to_string(i) + ".ttf");
         writeFile(file, "x");
         setRawFontValue(HKEY_CURRENT_USER, "Aa VorlaOther " + std::to_string(i) + " (TrueType)", REG_SZ, file);
         otherFiles.push_back(file);
@@ -423,8 +424,8 @@ TEST(LargeFontsKey, UninstallsAmongTwoThousandOtherEntries) {
         list += std::string(list.size() > 1 ? "," : "") + "{\\'path\\':\\'" + path + "\\'}";
     }
     list += "]";
-    const auto marlet =
-        testsupport::runProgram((build / L"Marlet.exe").wstring(), {L"-u", utf8ToWide(list)}, work, work);
+    const auto marlet = testsupport::runProgram((build / L"Marlet.exe").wstring(), {L"-u", utf8ToWide(list)}, work,
+                                                work);
     ASSERT_TRUE(marlet.finished);
     EXPECT_EQ(testsupport::lines(marlet.out).back(), "[{\"data\":\"\",\"code\":\"0\"},{\"data\":\"\",\"code\":\"0\"}]");
 

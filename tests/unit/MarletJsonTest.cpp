@@ -34,13 +34,17 @@ TEST(MarletJson, FontListParsing) {
          R"([{"family":"A","path":"C:\\f\\a.ttf","postscriptName":"A-R","style":"Regular"},{"family":"\u4e2d"}])",
          {{"A", "C:\\f\\a.ttf", "A-R", "Regular"}, {"\xE4\xB8\xAD", "", "", ""}}},
         {"missing postscriptName is empty, extra members ignored",
-         R"([{"path":"p","weight":700,"family":"F","extra":{"x":[1]}}])", {{"F", "p", "", ""}}},
+         R"([{"path":"p","weight":700,"family":"F","extra":{"x":[1]}}])",
+         {{"F", "p", "", ""}}},
         {"member order does not matter, the later duplicate wins",
-         R"([{"style":"s","family":"first","family":"second"}])", {{"second", "", "", "s"}}},
+         R"([{"style":"s","family":"first","family":"second"}])",
+         {{"second", "", "", "s"}}},
         {"a recognised member that is not a string is skipped",
-         R"([{"family":"kept","family":7,"path":null,"style":["x"],"postscriptName":true}])", {{"kept", "", "", ""}}},
+         R"([{"family":"kept","family":7,"path":null,"style":["x"],"postscriptName":true}])",
+         {{"kept", "", "", ""}}},
         {"elements that are not objects are skipped",
-         R"([1,"text",null,[],{"family":"only"},true,{}])", {{"only", "", "", ""}, {"", "", "", ""}}},
+         R"([1,"text",null,[],{"family":"only"},true,{}])",
+         {{"only", "", "", ""}, {"", "", "", ""}}},
         {"empty array", "[]", {}},
         {"object root", R"({"family":"A"})", {}},
         {"string root", R"("[]")", {}},
@@ -51,7 +55,8 @@ TEST(MarletJson, FontListParsing) {
         {"empty text", "", {}},
         {"200,000 nested arrays", std::string(200000, '[') + std::string(200000, ']'), {}},
         {"200,000 nested arrays, not closed", std::string(200000, '['), {}},
-        {"nested objects inside a font", "[{\"extra\":" + std::string(100000, '[') + std::string(100000, ']') + ",\"family\":\"deep\"}]",
+        {"nested objects inside a font",
+         "[{\"extra\":" + std::string(100000, '[') + std::string(100000, ']') + ",\"family\":\"deep\"}]",
          {{"deep", "", "", ""}}},
     };
     for (const auto &c : cases) {
@@ -70,14 +75,13 @@ TEST(MarletJson, FontListParsing) {
 TEST(MarletJson, BackslashApostropheParsesLikeDoubleQuotes) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {R"(\'\')", R"("")"},
-        {R"(a\\'b)", R"(a\"b)"},            // only the backslash right before the apostrophe goes
-        {R"(it's \)", R"(it's \)"},         // a lone apostrophe and a trailing backslash stay
+        {R"(a\\'b)", R"(a\"b)"},     // only the backslash right before the apostrophe goes
+        {R"(it's \)", R"(it's \)"},  // a lone apostrophe and a trailing backslash stay
         {R"(\'\'\')", R"(""")"},
     };
     for (const auto &[in, out] : cases) EXPECT_EQ(Marlet::unquote(in), out) << in;
 
-    const std::string plain =
-        R"([{"family":"A B","path":"C:\\Fonts\\dir\\","postscriptName":"AB"},{"path":"x\"y"}])";
+    const std::string plain = R"([{"family":"A B","path":"C:\\Fonts\\dir\\","postscriptName":"AB"},{"path":"x\"y"}])";
     const auto direct = parseFontList(plain);
     const auto viaQuotes = parseFontList(Marlet::unquote(quoted(plain)));
     ASSERT_EQ(direct.size(), 2u);

@@ -69,8 +69,8 @@ std::string resultJson(const std::vector<int> &codes) {
 
 // A generated font with a name no other test uses (font resources outlive a process under Wine).
 struct TestFont {
-    std::string path;     // UTF-8
-    std::string name;     // the name its naming table gives the registry
+    std::string path;  // UTF-8
+    std::string name;  // the name its naming table gives the registry
     std::string valueName() const { return name + " (TrueType)"; }
 };
 TestFont makeFont(const fs::path &dir, const std::string &fileName, const std::string &tag,
@@ -247,8 +247,7 @@ TEST(MarletLoop, AFontWhoseStepThrowsGets1111AndTheRunGoesOn) {
 
     Receiver receiver(dir);
     ASSERT_FALSE(receiver.handle().empty());
-    const auto results =
-        Marlet::processFonts(Marlet::Action::Uninstall, fonts, std::stoi(receiver.handle()), step);
+    const auto results = Marlet::processFonts(Marlet::Action::Uninstall, fonts, std::stoi(receiver.handle()), step);
     const auto records = receiver.stop();
     el::Loggers::reconfigureLogger("default", el::ConfigurationType::ToFile, "false");
 
@@ -337,10 +336,9 @@ TEST(MarletMessages, EachFontIsReportedBeforeTheNextOneIsProcessed) {
     const auto copyA = userFontEntry(a.valueName());
     const auto copyC = userFontEntry(c.valueName());
     ASSERT_TRUE(copyA && copyC);
-    const auto uninstall = runMarlet(
-        {"-u", quoted(fontListJson({{*copyA, "A", ""}, {*copyC, "C", ""}})), "-w", receiver.handle(), "-o",
-         testsupport::textOf(dir / "uninstall.json")},
-        dir.path());
+    const auto uninstall = runMarlet({"-u", quoted(fontListJson({{*copyA, "A", ""}, {*copyC, "C", ""}})), "-w",
+                                      receiver.handle(), "-o", testsupport::textOf(dir / "uninstall.json")},
+                                     dir.path());
     ASSERT_TRUE(uninstall.finished);
     EXPECT_EQ(uninstall.exitCode, 0u);
 
@@ -348,9 +346,8 @@ TEST(MarletMessages, EachFontIsReportedBeforeTheNextOneIsProcessed) {
     // sender waited for every message before it went on with the next font.
     const auto records = receiver.stop();
     const std::vector<Record> expected = {
-        {0x1401, 0, 0, base + 1},   {0x1401, 1, 1005, base + 1}, {0x1401, 2, 0, base + 2},
-        {0x1403, 3, 0, base + 2},   {0x1402, 0, 0, base + 1},    {0x1402, 1, 0, base},
-        {0x1404, 0, 2, base},
+        {0x1401, 0, 0, base + 1}, {0x1401, 1, 1005, base + 1}, {0x1401, 2, 0, base + 2}, {0x1403, 3, 0, base + 2},
+        {0x1402, 0, 0, base + 1}, {0x1402, 1, 0, base},        {0x1404, 0, 2, base},
     };
     ASSERT_EQ(records.size(), expected.size()) << describe(records);
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -422,7 +419,11 @@ TEST(MarletResults, WhereTheResultListGoes) {
         {"no -o", {}, nullptr, 0, true, ""},
         {"-o last means result.json", {"-o"}, "result.json", 0, false, ""},
         {"-o followed by an empty argument", {"-o", ""}, "result.json", 0, false, ""},
-        {"unwritable -o", {"-o", "<dir>\\no such folder\\r.json"}, nullptr, 2, false,
+        {"unwritable -o",
+         {"-o", "<dir>\\no such folder\\r.json"},
+         nullptr,
+         2,
+         false,
          "Unable to open file for writing.\r\n"},
     };
     for (const auto &c : cases) {
@@ -467,7 +468,8 @@ TEST(MarletResults, WhereTheResultListGoes) {
 // A list nested deeper than any stack would hold is an unreadable list like any other.
 TEST(MarletResults, DeeplyNestedListGivesAnEmptyResultFile) {
     TempDir work("marlet-deep");
-    const auto run = runMarlet({"-i", std::string(20000, '['), "-o", testsupport::textOf(work / "r.json")}, work.path());
+    const auto run = runMarlet({"-i", std::string(20000, '['), "-o", testsupport::textOf(work / "r.json")},
+                               work.path());
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(testsupport::readFile(work / "r.json"), "[]\r\n");
@@ -490,8 +492,8 @@ TEST(MarletRoundTrip, MarletInstallsWhatTheLibraryUninstalls) {
         ASSERT_TRUE(copy.has_value());
         ASSERT_TRUE(fs::exists(testsupport::pathOf(*copy)));
         // A process started after Marlet sees the font resource Marlet added.
-        const auto call = testsupport::runProgram(testProgram(L"fontcall.exe"), {L"uninstall", wide(*copy)},
-                                                  dir.path(), dir.path());
+        const auto call = testsupport::runProgram(testProgram(L"fontcall.exe"), {L"uninstall", wide(*copy)}, dir.path(),
+                                                  dir.path());
         ASSERT_TRUE(call.finished);
         ASSERT_EQ(call.exitCode, 0u) << "fontcall could not reach uninstallFont";
         EXPECT_EQ(testsupport::lines(call.out).back(), "0");  // the status follows any log lines
@@ -608,9 +610,10 @@ TEST(MarletListFile, TheFileFormGivesWhatTheCommandLineFormGives) {
 
         const auto install = runMarlet(
             {"-i",
-             listArgument(c.inFile, text({{a.path, "A", ""}, {testsupport::textOf(folder / "无.ttf"), "N", ""},
-                                          {b.path, "B", ""}}),
-                          folder / "安装.json"),
+             listArgument(
+                 c.inFile,
+                 text({{a.path, "A", ""}, {testsupport::textOf(folder / "无.ttf"), "N", ""}, {b.path, "B", ""}}),
+                 folder / "安装.json"),
              "-w", receiver.handle(), "-o", testsupport::textOf(folder / "结果一.json")},
             dir.path());
         ASSERT_TRUE(install.finished);
@@ -632,8 +635,13 @@ TEST(MarletListFile, TheFileFormGivesWhatTheCommandLineFormGives) {
         EXPECT_FALSE(fs::exists(testsupport::pathOf(*copyA)));
         EXPECT_FALSE(fs::exists(testsupport::pathOf(*copyB)));
 
-        expectRecords(receiver.stop(), {{0x1401, 0, 0}, {0x1401, 1, 1005}, {0x1401, 2, 0}, {0x1403, 3, 0},
-                                        {0x1402, 0, 0}, {0x1402, 1, 0}, {0x1404, 0, 2}});
+        expectRecords(receiver.stop(), {{0x1401, 0, 0},
+                                        {0x1401, 1, 1005},
+                                        {0x1401, 2, 0},
+                                        {0x1403, 3, 0},
+                                        {0x1402, 0, 0},
+                                        {0x1402, 1, 0},
+                                        {0x1404, 0, 2}});
     }
 }
 
@@ -651,8 +659,9 @@ TEST(MarletListFile, AThousandFontsInOneRunEachWithItsMessage) {
         codes.clear();
         for (size_t i = 0, next = 0; i < count; ++i) {
             const bool isReal = next < real.size() && real[next] == i;
-            list.push_back({isReal ? realPaths[next++] : testsupport::textOf(dir / ("none-" + std::to_string(i) + ".ttf")),
-                            "F" + std::to_string(i), ""});
+            list.push_back(
+                {isReal ? realPaths[next++] : testsupport::textOf(dir / ("none-" + std::to_string(i) + ".ttf")),
+                 "F" + std::to_string(i), ""});
             codes.push_back(isReal ? 0 : 1005);
         }
         return quoted(fontListJson(list));
@@ -670,8 +679,7 @@ TEST(MarletListFile, AThousandFontsInOneRunEachWithItsMessage) {
         EXPECT_EQ(testsupport::readFile(result), resultJson(codes) + "\r\n");
         const bool install = std::string(mode) == "-i";
         std::vector<Record> expected;
-        for (size_t i = 0; i < count; ++i)
-            expected.push_back({install ? 0x1401u : 0x1402u, i, codes[i]});
+        for (size_t i = 0; i < count; ++i) expected.push_back({install ? 0x1401u : 0x1402u, i, codes[i]});
         expected.push_back(install ? Record{0x1403, count, 0} : Record{0x1404, 0, static_cast<long long>(count)});
         expectRecords(receiver.stop(), expected);
     };

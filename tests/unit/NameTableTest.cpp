@@ -59,8 +59,8 @@ struct NameCase {
 TEST(NameTable, ChoosesLanguageBeforeNameId) {
     const std::vector<NameCase> cases = {
         {"Chinese full name over English",
-         {windowsName(kFullName, kWinEnglish, "Alpha Full"), windowsName(kFullName, kWinChineseSimplified, "阿尔法 全名"),
-          windowsName(kFamily, kWinEnglish, "Alpha")},
+         {windowsName(kFullName, kWinEnglish, "Alpha Full"),
+          windowsName(kFullName, kWinChineseSimplified, "阿尔法 全名"), windowsName(kFamily, kWinEnglish, "Alpha")},
          "阿尔法 全名"},
         {"Chinese family beats English full name",
          {windowsName(kFullName, kWinEnglish, "Beta Full"), windowsName(kFamily, kWinChineseSimplified, "贝塔")},
@@ -72,9 +72,7 @@ TEST(NameTable, ChoosesLanguageBeforeNameId) {
         {"English only: full, then family, then PostScript",
          {windowsName(kPostScript, kWinEnglish, "Gamma-PS"), windowsName(kFamily, kWinEnglish, "Gamma")},
          "Gamma"},
-        {"PostScript name as the last resort",
-         {windowsName(kPostScript, kWinEnglish, "Delta-PS")},
-         "Delta-PS"},
+        {"PostScript name as the last resort", {windowsName(kPostScript, kWinEnglish, "Delta-PS")}, "Delta-PS"},
         {"Japanese when there is neither Chinese nor English",
          {windowsName(kFullName, kWinJapanese, "イプシロン"), windowsName(kFullName, kWinGerman, "Epsilon DE")},
          "イプシロン"},
@@ -87,15 +85,11 @@ TEST(NameTable, ChoosesLanguageBeforeNameId) {
         {"Macintosh Japanese",
          {macName(kFullName, kMacJapanese, "\x83\x65\x83\x58\x83\x67", 1)},  // テスト in code page 932
          "テスト"},
-        {"Macintosh name ends at its first NUL",
-         {macName(kFamily, kMacEnglish, std::string("Eta\0junk", 8))},
-         "Eta"},
+        {"Macintosh name ends at its first NUL", {macName(kFamily, kMacEnglish, std::string("Eta\0junk", 8))}, "Eta"},
         {"first record of an ID wins within a platform",
          {windowsName(kFullName, kWinEnglish, "Theta One"), windowsName(kFullName, kWinEnglish, "Theta Two")},
          "Theta One"},
-        {"Unicode-platform names are never selected",
-         {{0, 3, 0, kFullName, utf16be(utf16Of("Iota"))}},
-         ""},
+        {"Unicode-platform names are never selected", {{0, 3, 0, kFullName, utf16be(utf16Of("Iota"))}}, ""},
     };
     for (const NameCase &c : cases) {
         EXPECT_EQ(familyNameOf(namesOnly(c.records)), c.expected) << c.what;
@@ -108,8 +102,8 @@ TEST(NameTable, PrintsTheCountOfTheFirstAttempt) {
     EXPECT_EQ(familyNameOf(english), "Only English");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "------------------0\n");
 
-    const std::string chinese =
-        namesOnly({windowsName(kFullName, kWinChineseSimplified, "中文"), windowsName(kFamily, kWinChineseSimplified, "中")});
+    const std::string chinese = namesOnly(
+        {windowsName(kFullName, kWinChineseSimplified, "中文"), windowsName(kFamily, kWinChineseSimplified, "中")});
     testing::internal::CaptureStdout();
     EXPECT_EQ(familyNameOf(chinese), "中文");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "------------------2\n");
@@ -126,9 +120,11 @@ TEST(NameTable, DecodesUtf16IntoWellFormedUtf8) {
     };
     const std::vector<Case> cases = {
         {u"\U0002000B\U0001F600x", "\xF0\xA0\x80\x8B\xF0\x9F\x98\x80x"},  // pairs: one 4-byte sequence each
-        {std::u16string{0xD800, u'a'}, "\xEF\xBF\xBD" "a"},              // lone high surrogate
-        {std::u16string{u'b', 0xDC00}, "b\xEF\xBF\xBD"},                 // lone low surrogate
-        {std::u16string{0xDC00, 0xD800}, "\xEF\xBF\xBD\xEF\xBF\xBD"},    // reversed pair
+        {std::u16string{0xD800, u'a'},
+         "\xEF\xBF\xBD"
+         "a"},                                                         // lone high surrogate
+        {std::u16string{u'b', 0xDC00}, "b\xEF\xBF\xBD"},               // lone low surrogate
+        {std::u16string{0xDC00, 0xD800}, "\xEF\xBF\xBD\xEF\xBF\xBD"},  // reversed pair
         {u"\u00E9\u4E2D", "\xC3\xA9\xE4\xB8\xAD"},
     };
     for (const Case &c : cases) {
@@ -192,9 +188,12 @@ TEST(NameTable, HostileNamesInstallUnderSafeEntryNames) {
         std::string caller, valueName, wrongName;
     };
     const std::vector<Case> cases = {
-        {"20,000 hostile records", withNameTable(hostileNameTable(20000)), "VorlaHostile A", "VorlaHostile A (TrueType)", ""},
-        {"65,535 hostile records", withNameTable(hostileNameTable(65535)), "VorlaHostile B", "VorlaHostile B (TrueType)", ""},
-        {"embedded NUL", corefix::dejaVuWithNames({windowsUnits(kFullName, kWinEnglish, std::u16string(u"VorlaNul\0Evil", 13))}),
+        {"20,000 hostile records", withNameTable(hostileNameTable(20000)), "VorlaHostile A",
+         "VorlaHostile A (TrueType)", ""},
+        {"65,535 hostile records", withNameTable(hostileNameTable(65535)), "VorlaHostile B",
+         "VorlaHostile B (TrueType)", ""},
+        {"embedded NUL",
+         corefix::dejaVuWithNames({windowsUnits(kFullName, kWinEnglish, std::u16string(u"VorlaNul\0Evil", 13))}),
          "ignored", "VorlaNul (TrueType)", "VorlaNul"},
     };
     for (const Case &c : cases) {
@@ -203,7 +202,8 @@ TEST(NameTable, HostileNamesInstallUnderSafeEntryNames) {
         EXPECT_EQ(installFontEntry(c.caller, source), Status::kDone) << c.what;
         const corefix::RawValue value = corefix::readRawFontValue(HKEY_CURRENT_USER, c.valueName);
         EXPECT_TRUE(value.exists) << c.what;
-        if (!c.wrongName.empty()) EXPECT_FALSE(corefix::readRawFontValue(HKEY_CURRENT_USER, c.wrongName).exists) << c.what;
+        if (!c.wrongName.empty())
+            EXPECT_FALSE(corefix::readRawFontValue(HKEY_CURRENT_USER, c.wrongName).exists) << c.what;
         if (value.exists) {
             removeFontResource(value.text);
             std::error_code ec;

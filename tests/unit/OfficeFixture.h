@@ -63,7 +63,8 @@ public:
         command += L" --record " + quoteArgument(recordPath().wstring());
         for (const auto &id : options.progIds) command += L" --progid " + quoteArgument(id);
         for (const auto &w : options.windows)
-            command += (w.visible ? L" --window " : L" --hidden ") + quoteArgument(w.className) + L" " + quoteArgument(w.title);
+            command += (w.visible ? L" --window " : L" --hidden ") + quoteArgument(w.className) + L" " +
+                       quoteArgument(w.title);
         for (const auto &m : options.failing) command += L" --fail " + quoteArgument(m);
         for (const auto &m : options.nulls) command += L" --null " + quoteArgument(m);
 

@@ -24,12 +24,13 @@ using testsupport::FontChangeWatcher;
 
 // A copy of DejaVu Sans under a family name that no other test or run uses.
 std::string makeFont(const TempDir &dir, const std::string &stem, std::string *family) {
-    *family = "Vorla Temp " + stem + " " + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64());
+    *family = "Vorla Temp " + stem + " " + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(GetTickCount64());
     FontFixtures::FontEdits edits;
     const std::u16string name(family->begin(), family->end());
     FontFixtures::addNames(edits, FontFixtures::kEnUs, name, u"Regular");
-    const std::string source =
-        testsupport::readFile(testsupport::pathOf(std::string(CatalogueFixtures::kDejaVuFolder) + "DejaVuSans.ttf"));
+    const std::string source = testsupport::readFile(
+        testsupport::pathOf(std::string(CatalogueFixtures::kDejaVuFolder) + "DejaVuSans.ttf"));
     const fs::path file = dir / (stem + ".ttf");
     testsupport::writeFile(file, FontFixtures::renameFont(source, edits));
     return testsupport::textOf(file);
@@ -78,7 +79,8 @@ TEST_F(TempFont, InstallOfAFileThePlatformCannotRegisterFailsWithoutBroadcast) {
     };
     const Case cases[] = {
         {"missing.ttf", false, Status::kNotFound, "install Temp Font Fail. Not Found FontFile to family:"},
-        {"notafont.ttf", true, Status::kPlatformRefusedFont, "install Temp Font Fail. Platform refused FontFile to family:"},
+        {"notafont.ttf", true, Status::kPlatformRefusedFont,
+         "install Temp Font Fail. Platform refused FontFile to family:"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

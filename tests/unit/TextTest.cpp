@@ -21,9 +21,15 @@ TEST(Text, Utf8AndUtf16RoundTripAndReplaceWhatIsInvalid) {
         {"two and three bytes", "Caf\xC3\xA9 \xE5\xAE\x8B", u"Caf\u00E9 \u5B8B", true},
         {"outside the basic plane", "\xF0\x9F\x98\x80x", u"\U0001F600x", true},
         {"embedded NUL", std::string("a\0b", 3), std::u16string(u"a\0b", 3), true},
-        {"stray continuation and 0xFF", "a\x80" "b\xFF", u"a\uFFFDb\uFFFD", false},
+        {"stray continuation and 0xFF",
+         "a\x80"
+         "b\xFF",
+         u"a\uFFFDb\uFFFD", false},
         {"cut short at the end", "ab\xE5\xAE", u"ab\uFFFD\uFFFD", false},
-        {"cut short before ASCII", "\xE5\xAE" "c", u"\uFFFD\uFFFDc", false},
+        {"cut short before ASCII",
+         "\xE5\xAE"
+         "c",
+         u"\uFFFD\uFFFDc", false},
         {"overlong slash", "\xC0\xAF", u"\uFFFD\uFFFD", false},
         {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", false},
         {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},
@@ -37,9 +43,16 @@ TEST(Text, Utf8AndUtf16RoundTripAndReplaceWhatIsInvalid) {
         }
     }
     // Lone surrogates on the UTF-16 side.
-    EXPECT_EQ(utf16ToUtf8(std::u16string{0xDC00, 0xD800, u'a', 0xD800}), "\xEF\xBF\xBD\xEF\xBF\xBD" "a\xEF\xBF\xBD");
+    EXPECT_EQ(utf16ToUtf8(std::u16string{0xDC00, 0xD800, u'a', 0xD800}),
+              "\xEF\xBF\xBD\xEF\xBF\xBD"
+              "a\xEF\xBF\xBD");
     // Big-endian bytes: pairs join, an odd last byte is dropped.
-    EXPECT_EQ(utf16BeToUtf8(std::string("\xD8\x3D\xDE\x00\x00" "A" "Z", 7)), "\xF0\x9F\x98\x80" "A");
+    EXPECT_EQ(utf16BeToUtf8(std::string("\xD8\x3D\xDE\x00\x00"
+                                        "A"
+                                        "Z",
+                                        7)),
+              "\xF0\x9F\x98\x80"
+              "A");
 }
 
 TEST(Text, RefusesTextsOfTwoGibibytesInsteadOfCuttingThem) {
@@ -55,7 +68,7 @@ TEST(Text, RefusesTextsOfTwoGibibytesInsteadOfCuttingThem) {
 
 TEST(Text, CodePageForms) {
     ASSERT_EQ(GetACP(), 1252u) << "the default test locale maps to the Western code page";
-    EXPECT_EQ(codePageToUtf8(10000, "Caf\x8E \xA5"), "Caf\xC3\xA9 \xE2\x80\xA2");  // Mac Roman
+    EXPECT_EQ(codePageToUtf8(10000, "Caf\x8E \xA5"), "Caf\xC3\xA9 \xE2\x80\xA2");      // Mac Roman
     EXPECT_EQ(codePageToUtf8(936, std::string("\xC6\xBB\0tail", 7)), "\xE8\x8B\xB9");  // ends at the NUL
     EXPECT_EQ(codePageToUtf8(1252, ""), "");
     std::string ansi = "unchanged";

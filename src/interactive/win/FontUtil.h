@@ -34,15 +34,15 @@ public:
 };
 
 struct ValueEntry {
-    std::string name;   // UTF-8
-    DWORD type = 0;     // REG_SZ, REG_EXPAND_SZ, ...
+    std::string name;  // UTF-8
+    DWORD type = 0;    // REG_SZ, REG_EXPAND_SZ, ...
 };
 
 // A value with its text: REG_SZ data up to the first NUL; "" for values of other types.
 struct StringValue {
-    std::string name;   // UTF-8
+    std::string name;  // UTF-8
     DWORD type = 0;
-    std::string text;   // UTF-8
+    std::string text;  // UTF-8
 };
 
 // What changes when a key's values change: their number and the key's last write time
@@ -94,9 +94,9 @@ private:
 
 // ---------------------------------------------------------------------------
 // Text and path helpers.
-std::string toLower(std::string text);             // ASCII A-Z only
-using vorla::isBlank;                              // empty or only space, \t, \n, \r
-std::string fileNameOf(const std::string &text);   // after the last '\' or '/'
+std::string toLower(std::string text);            // ASCII A-Z only
+using vorla::isBlank;                             // empty or only space, \t, \n, \r
+std::string fileNameOf(const std::string &text);  // after the last '\' or '/'
 std::filesystem::path toWidePath(const std::string &text);
 // The last element of a path as its canonical form keeps it: the text after the last '\',
 // '/' (or a drive's ':'), without trailing dots and spaces. "" when canonicalisation may
@@ -120,8 +120,8 @@ void broadcastFontChange();                        // WM_FONTCHANGE posted to HW
 
 // ---------------------------------------------------------------------------
 // Font registry entries and fonts folders.
-extern const char *const kFontsKey;          // SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts
-extern const char *const kSystemFontsFolder; // C:\Windows\Fonts\ (ends with a backslash)
+extern const char *const kFontsKey;           // SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts
+extern const char *const kSystemFontsFolder;  // C:\Windows\Fonts\ (ends with a backslash)
 
 // Scope tags of the log lines: current user for HKEY_CURRENT_USER, all users otherwise.
 const char *scopeTag(HKEY root);      // "[当前用户字体]" / "[系统所有用户字体]"

@@ -42,12 +42,18 @@ std::uint32_t get32(std::string_view bytes, size_t at) { return (get16(bytes, at
 // Code page of a Macintosh-platform name by its encoding ID.
 unsigned macCodePage(int encodingId) {
     switch (encodingId) {
-    case 0: return 10000;  // Roman
-    case 1: return 932;    // Japanese
-    case 2: return 950;    // Traditional Chinese
-    case 3: return 949;    // Korean
-    case 25: return 936;   // Simplified Chinese
-    default: return 0;     // the system ANSI code page
+    case 0:
+        return 10000;  // Roman
+    case 1:
+        return 932;  // Japanese
+    case 2:
+        return 950;  // Traditional Chinese
+    case 3:
+        return 949;  // Korean
+    case 25:
+        return 936;  // Simplified Chinese
+    default:
+        return 0;  // the system ANSI code page
     }
 }
 
@@ -105,7 +111,8 @@ std::vector<SfntTableRecord> readTableDirectory(std::istream &in) {
 
 std::vector<FontName> readNameRecords(std::istream &in, const std::vector<SfntTableRecord> &directory) {
     for (const SfntTableRecord &record : directory) {
-        if (std::string_view(record.tag, 4) == "name") return readNameTable(readBytes(in, record.offset, record.length));
+        if (std::string_view(record.tag, 4) == "name")
+            return readNameTable(readBytes(in, record.offset, record.length));
     }
     return {};
 }

@@ -43,8 +43,8 @@ LONG KeyHandle::open(HKEY root, const std::string &subKey) {
 LONG KeyHandle::create(HKEY root, const std::string &subKey) {
     close();
     HKEY key = nullptr;
-    LONG status = RegCreateKeyExW(root, utf8ToWide(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  kAccessMask, nullptr, &key, nullptr);
+    LONG status = RegCreateKeyExW(root, utf8ToWide(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccessMask,
+                                  nullptr, &key, nullptr);
     if (status == ERROR_SUCCESS) key_ = key;
     return status;
 }
@@ -70,8 +70,8 @@ std::string KeyHandle::readString(const std::string &valueName) const {
 std::vector<ValueEntry> KeyHandle::listValues() const {
     DWORD count = 0;
     DWORD longestName = 0;
-    LONG status = RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                                   &longestName, nullptr, nullptr, nullptr);
+    LONG status = RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
+                                   nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) {
         throw RegException(status, "RegQueryInfoKeyW failed while preparing for value enumeration.");
     }
@@ -92,8 +92,8 @@ std::vector<ValueEntry> KeyHandle::listValues() const {
 
 std::vector<StringValue> KeyHandle::listStrings() const {
     DWORD count = 0, longestName = 0, longestData = 0;
-    LONG status = RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                                   &longestName, &longestData, nullptr, nullptr);
+    LONG status = RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
+                                   &longestData, nullptr, nullptr);
     if (status != ERROR_SUCCESS) {
         throw RegException(status, "RegQueryInfoKeyW failed while preparing for value enumeration.");
     }
@@ -133,8 +133,8 @@ std::vector<StringValue> KeyHandle::listStrings() const {
 KeyStamp KeyHandle::stamp() const {
     KeyStamp result;
     FILETIME written{};
-    if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &result.values, nullptr,
-                         nullptr, nullptr, &written) == ERROR_SUCCESS) {
+    if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &result.values, nullptr, nullptr,
+                         nullptr, &written) == ERROR_SUCCESS) {
         result.written = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
     }
     return result;
@@ -157,13 +157,9 @@ LONG KeyHandle::deleteValue(const std::string &valueName) const {
 const char *const kFontsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 const char *const kSystemFontsFolder = "C:\\Windows\\Fonts\\";
 
-const char *scopeTag(HKEY root) {
-    return root == HKEY_CURRENT_USER ? "[当前用户字体]" : "[系统所有用户字体]";
-}
+const char *scopeTag(HKEY root) { return root == HKEY_CURRENT_USER ? "[当前用户字体]" : "[系统所有用户字体]"; }
 
-const char *scopeBareTag(HKEY root) {
-    return root == HKEY_CURRENT_USER ? "当前用户字体" : "系统所有用户字体";
-}
+const char *scopeBareTag(HKEY root) { return root == HKEY_CURRENT_USER ? "当前用户字体" : "系统所有用户字体"; }
 
 std::string fontRegValueName(const std::string &family) {
     return family.find("(TrueType)") != std::string::npos ? family : family + " (TrueType)";
@@ -234,9 +230,9 @@ void noteWrite(HKEY root, const winreg::KeyHandle &key, const std::string &value
         // the order differs only between two values naming the same file). A value name
         // spelled in another case than the listed one would be a second entry here: the
         // key is read again next time instead.
-        const bool sameNameOtherCase =
-            std::any_of(snapshot.entries.begin(), snapshot.entries.end(),
-                        [&](const CachedEntry &e) { return toLower(e.name) == toLower(valueName); });
+        const bool sameNameOtherCase = std::any_of(
+            snapshot.entries.begin(), snapshot.entries.end(),
+            [&](const CachedEntry &e) { return toLower(e.name) == toLower(valueName); });
         if (sameNameOtherCase) {
             snapshot.valid = false;
             return;

@@ -46,7 +46,8 @@ BOOL CALLBACK collectWindow(HWND hwnd, LPARAM context) {
         GetWindowThreadProcessId(hwnd, &processId);
         const auto image = enumeration.imageNames.find(processId);
         enumeration.windows.emplace_back(hwnd, image == enumeration.imageNames.end() ? std::string() : image->second,
-                                         vorla::wideToUtf8(title), vorla::wideToUtf8(className), static_cast<int32_t>(processId));
+                                         vorla::wideToUtf8(title), vorla::wideToUtf8(className),
+                                         static_cast<int32_t>(processId));
     } catch (const std::exception &e) {
         LOG(ERROR) << "[enumerateWindows]\t" << e.what();
     }

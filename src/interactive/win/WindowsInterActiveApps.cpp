@@ -42,26 +42,31 @@ int WindowsInterActive::applyFontForApplication(WindowEntity *window, Interactiv
         LOG(ERROR) << "[COM] [Open Fail!]";
         return Status::kException;
     }
-    status = vorla::statusFrame([&] {
-        // Every matching row is applied in turn; the last handler's status is the result.
-        const auto apply = [&](WindowEntity &target) {
-            for (std::shared_ptr<Strategy> row : strategies) {
-                if (!row->matches(target)) continue;
-                activateWindow(target.hwnd);
-                application = row->name;
-                status = row->handler(font, &target);
+    status = vorla::statusFrame(
+        [&] {
+            // Every matching row is applied in turn; the last handler's status is the result.
+            const auto apply = [&](WindowEntity &target) {
+                for (std::shared_ptr<Strategy> row : strategies) {
+                    if (!row->matches(target)) continue;
+                    activateWindow(target.hwnd);
+                    application = row->name;
+                    status = row->handler(font, &target);
+                }
+            };
+            if (window != nullptr && window->processId != 0) {
+                for (WindowEntity &entry : getAvailableApplications()) {
+                    if (entry.processId == window->processId) apply(entry);
+                }
+            } else {
+                WindowEntity current = static_cast<Interactive &>(*this).getCurrentWindow();
+                apply(current);
             }
-        };
-        if (window != nullptr && window->processId != 0) {
-            for (WindowEntity &entry : getAvailableApplications()) {
-                if (entry.processId == window->processId) apply(entry);
-            }
-        } else {
-            WindowEntity current = static_cast<Interactive &>(*this).getCurrentWindow();
-            apply(current);
-        }
-        return status;
-    }, [&] { return "[applyFontForApplication]\t[Application:" + application + "] [fontFamily:" + textOf(font->family) + "]"; });
+            return status;
+        },
+        [&] {
+            return "[applyFontForApplication]\t[Application:" + application + "] [fontFamily:" + textOf(font->family) +
+                   "]";
+        });
     if (status != Status::kDone) {
         LOG(ERROR) << "[applyFontForApplication]\t[Application:" << application
                    << "] [fontFamily:" << textOf(font->family) << "] (" << status << ")";

@@ -66,7 +66,8 @@ ComPtr<IDispatch> connectToApplication(const wchar_t *progId) {
     const HRESULT hr = CLSIDFromProgID(progId, &clsid);
     if (FAILED(hr)) {
         throw NotFoundInteractiveNameException(format("::CLSIDFromProgID(\"%s\") failed w/err 0x%08lx\n",
-                                                      vorla::wideToUtf8(progId).c_str(), static_cast<unsigned long>(hr)));
+                                                      vorla::wideToUtf8(progId).c_str(),
+                                                      static_cast<unsigned long>(hr)));
     }
     return getRunningApplication(clsid);
 }

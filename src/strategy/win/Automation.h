@@ -16,8 +16,8 @@ namespace automation {
 // DISPATCH_PROPERTYGET or DISPATCH_PROPERTYPUT). The arguments are placed in
 // the order given; a property put carries DISPID_PROPERTYPUT as its one named
 // argument. `result` may be null. Returns the (non-negative) HRESULT.
-HRESULT dispatchInvoke(int kind, VARIANT *result, IDispatch *target, const wchar_t *name,
-                       int count = 0, const VARIANT *args = nullptr);
+HRESULT dispatchInvoke(int kind, VARIANT *result, IDispatch *target, const wchar_t *name, int count = 0,
+                       const VARIANT *args = nullptr);
 
 // The running instance registered under the ProgID; never starts one.
 vorla::ComPtr<IDispatch> connectToApplication(const wchar_t *progId);

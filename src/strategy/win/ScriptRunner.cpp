@@ -43,20 +43,19 @@ std::wstring getProcessImagePath(HWND window) {
     return path;
 }
 
-void launchAndWait(const std::wstring& program, const std::wstring& parameters) {
+void launchAndWait(const std::wstring &program, const std::wstring &parameters) {
     const vorla::ShellStart start = vorla::shellStart(L"open", program, parameters);
     if (!start.started) {
         const DWORD error = start.error;
         throw LaunchError("cannot start " + vorla::wideToUtf8(program) + ": " +
-                          std::system_category().message(static_cast<int>(error)) + " (" + std::to_string(error) +
-                          ")");
+                          std::system_category().message(static_cast<int>(error)) + " (" + std::to_string(error) + ")");
     }
     if (start.process) {
         WaitForSingleObject(start.process.get(), INFINITE);
     }
 }
 
-void runScriptInOwnExecutable(HWND window, const std::string& script) {
+void runScriptInOwnExecutable(HWND window, const std::string &script) {
     std::wstring program = ownExecutableOrThrow(window);
     launchAndWait(program, L" -s  \" " + vorla::utf8ToWide(script) + L" \" ");
 }
@@ -66,12 +65,12 @@ void signalOwnExecutable(HWND window) {
     launchAndWait(program, L" alert() ");
 }
 
-std::filesystem::path writeTempScript(const std::string& text, const std::string& directory,
-                                      const std::string& fileName) {
+std::filesystem::path writeTempScript(const std::string &text, const std::string &directory,
+                                      const std::string &fileName) {
     wchar_t temp[MAX_PATH + 1] = {};
     if (GetTempPathW(MAX_PATH + 1, temp) == 0) {
-        throw std::filesystem::filesystem_error("GetTempPathW", std::error_code(static_cast<int>(GetLastError()),
-                                                                                std::system_category()));
+        throw std::filesystem::filesystem_error(
+            "GetTempPathW", std::error_code(static_cast<int>(GetLastError()), std::system_category()));
     }
     std::filesystem::path folder = std::filesystem::path(temp) / vorla::utf8ToWide(directory);
     if (!std::filesystem::exists(folder)) {
@@ -88,7 +87,7 @@ std::filesystem::path writeTempScript(const std::string& text, const std::string
     return path;
 }
 
-void runVbscriptFile(const std::filesystem::path& path) {
+void runVbscriptFile(const std::filesystem::path &path) {
     std::cout << vorla::wideToUtf8(path.wstring()) << std::endl;
     launchAndWait(L"wscript.exe", L" /e:vbscript \"" + path.wstring() + L"\"");
 }

@@ -22,10 +22,10 @@ std::wstring getProcessImagePath(HWND window);
 
 // Starts `program` through the shell ("open") with `parameters` and waits until
 // the started process ends. Throws LaunchError when nothing was started.
-void launchAndWait(const std::wstring& program, const std::wstring& parameters);
+void launchAndWait(const std::wstring &program, const std::wstring &parameters);
 
 // The window's own executable with ` -s " <script> " ` on its command line.
-void runScriptInOwnExecutable(HWND window, const std::string& script);
+void runScriptInOwnExecutable(HWND window, const std::string &script);
 
 // The window's own executable with " alert() ".
 void signalOwnExecutable(HWND window);
@@ -33,10 +33,10 @@ void signalOwnExecutable(HWND window);
 // Writes `text` to <temp>\<directory>\<fileName> (creating the directory) and
 // returns that path. Throws std::filesystem::filesystem_error when the
 // directory or the file cannot be made or written.
-std::filesystem::path writeTempScript(const std::string& text, const std::string& directory,
-                                      const std::string& fileName);
+std::filesystem::path writeTempScript(const std::string &text, const std::string &directory,
+                                      const std::string &fileName);
 
 // "wscript.exe" with ` /e:vbscript "<path>"`.
-void runVbscriptFile(const std::filesystem::path& path);
+void runVbscriptFile(const std::filesystem::path &path);
 
 }  // namespace ScriptRunner
