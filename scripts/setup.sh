@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine64 xvfb xauth
   libeasyloggingpp-dev rapidjson-dev googletest
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14
   fonts-dejavu-core locales
   nodejs npm
 )
