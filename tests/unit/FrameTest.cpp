@@ -167,17 +167,28 @@ TEST(ExceptionBoundary, StandardExceptionBecomes1111WithOneErrorLine) {
     EXPECT_EQ(errors[0].substr(errors[0].size() - std::string("copy refused: 字体").size()), "copy refused: 字体");
 }
 
+// A marker at the head of the thread's handler list (a head that is not the list's end, so that
+// hiding and putting back are both visible), and the original head back at the end of the test.
+struct MarkedHandlerList {
+    NT_TIB *const tib = reinterpret_cast<NT_TIB *>(NtCurrentTeb());
+    EXCEPTION_REGISTRATION_RECORD *const hidden = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD *>(-1);
+    EXCEPTION_REGISTRATION_RECORD *const original = tib->ExceptionList;
+    EXCEPTION_REGISTRATION_RECORD marker{};
+    MarkedHandlerList() {
+        marker.Next = original;
+        tib->ExceptionList = &marker;
+    }
+    ~MarkedHandlerList() { tib->ExceptionList = original; }
+};
+
 // The handler list of the thread is hidden for the length of a call and put back on every way out,
 // also when an exception leaves the scope, and under nesting; the platform's own handled faults and
 // the library's own try/catch work meanwhile.
 TEST(ExceptionBoundary, HandlerListHiddenForTheCallAndPutBackOnEveryWayOut) {
-    auto *const tib = reinterpret_cast<NT_TIB *>(NtCurrentTeb());
-    auto *const hidden = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD *>(-1);
-    // A head that is not the list's end, so that hiding and restoring are both visible.
-    EXCEPTION_REGISTRATION_RECORD *const original = tib->ExceptionList;
-    EXCEPTION_REGISTRATION_RECORD marker{};
-    marker.Next = original;
-    tib->ExceptionList = &marker;
+    MarkedHandlerList list;
+    NT_TIB *const tib = list.tib;
+    EXCEPTION_REGISTRATION_RECORD *const hidden = list.hidden;
+    EXCEPTION_REGISTRATION_RECORD &marker = list.marker;
 
     {
         const HandlerListHidden outer;
@@ -200,18 +211,15 @@ TEST(ExceptionBoundary, HandlerListHiddenForTheCallAndPutBackOnEveryWayOut) {
         EXPECT_EQ(tib->ExceptionList, &marker);
     }
     EXPECT_EQ(tib->ExceptionList, &marker);
-    tib->ExceptionList = original;
 }
 
 // The frames the exports go through (guarded, handOffList) hide the handler list while their
 // body runs, on success and on failure, and put it back afterwards.
 TEST(ExceptionBoundary, ExportFramesRunTheirBodyWithTheHandlerListHidden) {
-    auto *const tib = reinterpret_cast<NT_TIB *>(NtCurrentTeb());
-    auto *const hidden = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD *>(-1);
-    EXCEPTION_REGISTRATION_RECORD *const original = tib->ExceptionList;
-    EXCEPTION_REGISTRATION_RECORD marker{};
-    marker.Next = original;
-    tib->ExceptionList = &marker;
+    MarkedHandlerList list;
+    NT_TIB *const tib = list.tib;
+    EXCEPTION_REGISTRATION_RECORD *const hidden = list.hidden;
+    EXCEPTION_REGISTRATION_RECORD &marker = list.marker;
 
     std::vector<EXCEPTION_REGISTRATION_RECORD *> seen;
     const auto look = [&] { seen.push_back(tib->ExceptionList); };
@@ -235,7 +243,6 @@ TEST(ExceptionBoundary, ExportFramesRunTheirBodyWithTheHandlerListHidden) {
         throw std::runtime_error("list export");
     }));
     EXPECT_EQ(tib->ExceptionList, &marker);
-    tib->ExceptionList = original;
     EXPECT_EQ(seen, std::vector<EXCEPTION_REGISTRATION_RECORD *>(4, hidden));
 }
 
