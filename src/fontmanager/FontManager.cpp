@@ -132,10 +132,10 @@ std::string fileFaceOf(const vorla::ComPtr<IDWriteFont> &font) {
 // Everything but the PostScript name, which the caller has read already, from the
 // face object. S_OK with *descriptor set, S_FALSE when the face has no local file, or
 // an error.
-HRESULT buildDescriptor(IDWriteFont *font, IDWriteFontFace *face, std::string postscriptName,
+HRESULT buildDescriptor(IDWriteFont *font, const vorla::ComPtr<IDWriteFontFace> &face, std::string postscriptName,
                         const std::wstring &familyLocale, std::unique_ptr<FontDescriptor> *descriptor) {
     std::string path;
-    HRESULT hr = readFilePath(face, &path);
+    HRESULT hr = readFilePath(face.get(), &path);
     if (hr != S_OK) return hr;
 
     std::string family, style;
@@ -145,8 +145,7 @@ HRESULT buildDescriptor(IDWriteFont *font, IDWriteFontFace *face, std::string po
     if (FAILED(hr)) return hr;
 
     // Only the newer face interface knows the monospace flag.
-    vorla::ComPtr<IDWriteFontFace1> face1;
-    face->QueryInterface(__uuidof(IDWriteFontFace1), face1.putVoid());
+    const auto face1 = face.query<IDWriteFontFace1>();
     const bool monospace = face1 && face1->IsMonospacedFont() != FALSE;
 
     const bool italic = font->GetStyle() == DWRITE_FONT_STYLE_ITALIC;
@@ -209,8 +208,7 @@ HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, cons
                     if (seen.count(postscriptName) != 0) continue;
                     if (!face && FAILED(font->CreateFontFace(face.put()))) continue;
                     std::unique_ptr<FontDescriptor> descriptor;
-                    if (buildDescriptor(font.get(), face.get(), postscriptName, familyLocaleW, &descriptor) != S_OK)
-                        continue;
+                    if (buildDescriptor(font.get(), face, postscriptName, familyLocaleW, &descriptor) != S_OK) continue;
                     seen.insert(std::move(postscriptName));
                     result->push_back(std::move(descriptor));
                 } catch (const std::exception &e) {

@@ -3,8 +3,10 @@
 // Every text here is UTF-8. Platform calls get UTF-16 (the "W" functions), so
 // no character is lost to the system ANSI code page. The conversions themselves
 // live in common/Text.h.
-// The core holds no state: every call opens and closes what it uses. Locking is
-// the business of the caller (WindowsInterActive in the DLL).
+// Every call opens and closes what it uses. The one state kept between calls is what
+// the lookup by path read of each root's Fonts key (findFontEntry), guarded by a lock of
+// its own and checked against the key before use. Serialising installs and uninstalls
+// is the business of the caller (WindowsInterActive in the DLL).
 #pragma once
 
 #include <windows.h>
