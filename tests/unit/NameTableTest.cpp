@@ -85,6 +85,10 @@ TEST(NameTable, ChoosesLanguageBeforeNameId) {
         {"Macintosh Japanese",
          {macName(kFullName, kMacJapanese, "\x83\x65\x83\x58\x83\x67", 1)},  // テスト in code page 932
          "テスト"},
+        {"Macintosh Korean", {macName(kFullName, kMacEnglish, "\xC7\xD1\xB1\xDB", 3)}, "한글"},  // code page 949
+        {"Macintosh Traditional Chinese",
+         {macName(kFullName, kMacEnglish, "\xA4\xA4\xA4\xE5", 2)},  // code page 950
+         "中文"},
         {"Macintosh name ends at its first NUL", {macName(kFamily, kMacEnglish, std::string("Eta\0junk", 8))}, "Eta"},
         {"first record of an ID wins within a platform",
          {windowsName(kFullName, kWinEnglish, "Theta One"), windowsName(kFullName, kWinEnglish, "Theta Two")},
