@@ -3,6 +3,8 @@
 // The directory and the naming table are each read in one piece, cut at the end of the
 // file; every offset, count and length is then checked against what was read, so a
 // truncated or hostile file yields fewer names or none, and never costs more than its size.
+// The records are indexed in one pass without decoding; only the texts of the result are
+// decoded once the language is chosen.
 #include "interactive/win/NameTable.h"
 
 #include "common/Text.h"
@@ -162,13 +164,15 @@ NameIndex indexNameTable(std::string_view table) {
         const RecordRef ref{true, platformId, static_cast<int>(get16(table, at + 2)), offset, length};
         if (nameId == 6 && !index.firstPostScript.present) index.firstPostScript = ref;
         if (row < 0) continue;
-        if (!seen[static_cast<size_t>(row) * 0x10000 + static_cast<size_t>(nameId)]) {
-            seen[static_cast<size_t>(row) * 0x10000 + static_cast<size_t>(nameId)] = true;
+        auto seenId = seen[static_cast<size_t>(row) * 0x10000 + static_cast<size_t>(nameId)];
+        if (!seenId) {
+            seenId = true;
             ++index.ids[row];
         }
         const int slot = idSlot(nameId);
-        RecordRef &kept = index.slots[row][platformId == 1 ? 0 : 1][slot < 0 ? 0 : slot];
-        if (slot >= 0 && !kept.present) kept = ref;
+        if (slot < 0) continue;
+        RecordRef &kept = index.slots[row][platformId == 1 ? 0 : 1][slot];
+        if (!kept.present) kept = ref;
     }
     return index;
 }
