@@ -36,9 +36,8 @@ std::string messageOf(Call call) {
 }
 
 // A COM object that offers IUnknown and nothing else; it lives on the test's stack.
-class UnknownOnly : public IUnknown {
+class UnknownOnly final : public IUnknown {
 public:
-    virtual ~UnknownOnly() = default;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override {
         *out = nullptr;
         if (iid != IID_IUnknown) return E_NOINTERFACE;
