@@ -57,14 +57,32 @@ private:
     fs::path path_;
 };
 
+// A fresh, empty folder %TEMP%\vorla-core\<name> that stays after the test (UTF-8 path, backslashes, no
+// trailing one).
+inline std::string scratchFolder(const std::string &name) {
+    const std::string folder = env("TEMP") + "\\vorla-core\\" + name;
+    std::error_code ec;
+    fs::remove_all(pathOf(folder), ec);
+    fs::create_directories(pathOf(folder));
+    return folder;
+}
+
+// Whole files, by path or by UTF-8 path text.
 inline std::string readFile(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+inline std::string readFile(const std::string &utf8Path) { return readFile(pathOf(utf8Path)); }
 
 inline void writeFile(const fs::path &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+inline void writeFile(const std::string &utf8Path, const std::string &bytes) { writeFile(pathOf(utf8Path), bytes); }
+
+inline bool exists(const std::string &utf8Path) {
+    std::error_code ec;
+    return fs::exists(pathOf(utf8Path), ec);
 }
 
 inline std::vector<std::string> lines(const std::string &text) {

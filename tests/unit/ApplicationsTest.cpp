@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "OfficeFixture.h"
+#include "support/OfficeFixture.h"
 #include "VorlaNode.h"
 
 using office::App;

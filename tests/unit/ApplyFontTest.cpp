@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "OfficeFixture.h"
+#include "support/OfficeFixture.h"
 #include "VorlaNode.h"
 
 using office::App;

@@ -13,6 +13,7 @@
 #include "easylogging++.h"
 #include "common/Text.h"
 #include "support/ChildProcess.h"
+#include "support/CoreFixtures.h"
 #include "support/MiniFont.h"
 #include "support/TestSupport.h"
 
@@ -21,13 +22,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const wchar_t *const kFontsKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-
 fs::path buildDir() { return testsupport::pathOf(testsupport::env("VORLA_BUILD_DIR")); }
 std::wstring marletExe() { return (buildDir() / L"Marlet.exe").wstring(); }
 std::wstring testProgram(const wchar_t *name) { return (buildDir() / L"tests" / L"bin" / name).wstring(); }
-
-std::wstring wide(const std::string &utf8) { return vorla::utf8ToWide(utf8); }
 
 // A font list in the form the front end passes it: every double quote as backslash-apostrophe.
 std::string quoted(const std::string &json) {
@@ -84,24 +81,16 @@ TestFont makeFont(const fs::path &dir, const std::string &fileName, const std::s
     return {testsupport::textOf(file), chineseName.empty() ? family : chineseName};
 }
 
-// HKCU font entries, read with the wide registry functions.
+// HKCU font entries (string values only), read with the wide registry functions.
 std::optional<std::string> userFontEntry(const std::string &valueName) {
-    DWORD size = 0;
-    const std::wstring name = wide(valueName);
-    if (RegGetValueW(HKEY_CURRENT_USER, kFontsKey, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    std::wstring data(size / sizeof(wchar_t), L'\0');
-    if (RegGetValueW(HKEY_CURRENT_USER, kFontsKey, name.c_str(), RRF_RT_REG_SZ, nullptr, data.data(), &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    data.resize(wcsnlen(data.c_str(), data.size()));
-    return vorla::wideToUtf8(data);
+    const corefix::RawValue value = corefix::readRawFontValue(HKEY_CURRENT_USER, valueName);
+    if (!value.exists || value.type != REG_SZ) return std::nullopt;
+    return value.text;
 }
 
 long userFontValueCount() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kFontsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, corefix::kFontsKeyW, 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
     DWORD values = 0;
     RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
                      nullptr);
@@ -111,7 +100,7 @@ long userFontValueCount() {
 
 void ensureUserFontsKey() {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kFontsKey, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, corefix::kFontsKeyW, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
 }
@@ -121,17 +110,13 @@ void forgetUserFont(const TestFont &font) {
     if (auto copy = userFontEntry(font.valueName())) {
         std::error_code ignored;
         fs::remove(testsupport::pathOf(*copy), ignored);
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kFontsKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            RegDeleteValueW(key, wide(font.valueName()).c_str());
-            RegCloseKey(key);
-        }
+        corefix::deleteRawFontValue(HKEY_CURRENT_USER, font.valueName());
     }
 }
 
 testsupport::RunResult runMarlet(const std::vector<std::string> &args, const fs::path &workDir) {
     std::vector<std::wstring> wideArgs;
-    for (const auto &arg : args) wideArgs.push_back(wide(arg));
+    for (const auto &arg : args) wideArgs.push_back(vorla::utf8ToWide(arg));
     TempDir capture("marlet-io");
     return testsupport::runProgram(marletExe(), wideArgs, workDir, capture.path());
 }
@@ -492,8 +477,8 @@ TEST(MarletRoundTrip, MarletInstallsWhatTheLibraryUninstalls) {
         ASSERT_TRUE(copy.has_value());
         ASSERT_TRUE(fs::exists(testsupport::pathOf(*copy)));
         // A process started after Marlet sees the font resource Marlet added.
-        const auto call = testsupport::runProgram(testProgram(L"fontcall.exe"), {L"uninstall", wide(*copy)}, dir.path(),
-                                                  dir.path());
+        const auto call = testsupport::runProgram(testProgram(L"fontcall.exe"),
+                                                  {L"uninstall", vorla::utf8ToWide(*copy)}, dir.path(), dir.path());
         ASSERT_TRUE(call.finished);
         ASSERT_EQ(call.exitCode, 0u) << "fontcall could not reach uninstallFont";
         EXPECT_EQ(testsupport::lines(call.out).back(), "0");  // the status follows any log lines
@@ -508,8 +493,8 @@ TEST(MarletRoundTrip, MarletUninstallsWhatTheLibraryInstalled) {
                                          makeFont(dir.path(), "four.ttf", "RoundD")};
     std::vector<ListFont> list;
     for (const auto &font : fonts) {
-        const auto call = testsupport::runProgram(testProgram(L"fontcall.exe"), {L"install", wide(font.path)},
-                                                  dir.path(), dir.path());
+        const auto call = testsupport::runProgram(testProgram(L"fontcall.exe"),
+                                                  {L"install", vorla::utf8ToWide(font.path)}, dir.path(), dir.path());
         ASSERT_TRUE(call.finished);
         ASSERT_EQ(call.exitCode, 0u) << "fontcall could not reach installFont";
         ASSERT_EQ(testsupport::lines(call.out).back(), "0");
