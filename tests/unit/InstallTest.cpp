@@ -56,10 +56,6 @@ std::vector<std::string> filesIn(const std::string &folder) {
     return names;
 }
 
-bool contains(const std::vector<std::string> &list, const std::string &item) {
-    return std::find(list.begin(), list.end(), item) != list.end();
-}
-
 // Removes what an install of this value name left behind: the entry and the file it names.
 void cleanUp(HKEY root, const std::string &valueName) {
     const RawValue value = readRawFontValue(root, valueName);

@@ -437,14 +437,20 @@ TEST(MarletResults, WhereTheResultListGoes) {
         // among them the install's own outcome.
         for (size_t i = 0; i + (c.jsonOnStdout ? 1 : 0) < out.size(); ++i) EXPECT_TRUE(isLogLine(out[i])) << out[i];
         EXPECT_NE(run.out.find("[字体安装]\t[成功]"), std::string::npos);
-        if (c.jsonOnStdout) EXPECT_EQ(out.back(), json);
-        if (!c.jsonOnStdout) EXPECT_EQ(run.out.find("\"code\""), std::string::npos);
+        if (c.jsonOnStdout) {
+            EXPECT_EQ(out.back(), json);
+        }
+        if (!c.jsonOnStdout) {
+            EXPECT_EQ(run.out.find("\"code\""), std::string::npos);
+        }
 
         // Nothing but the result file appears in the working folder: no log file.
         std::vector<std::string> expectedFiles;
         if (c.file) expectedFiles.push_back(c.file);
         EXPECT_EQ(filesIn(work.path()), expectedFiles);
-        if (c.file) EXPECT_EQ(testsupport::readFile(work / c.file), json + "\r\n");
+        if (c.file) {
+            EXPECT_EQ(testsupport::readFile(work / c.file), json + "\r\n");
+        }
         EXPECT_TRUE(userFontEntry(font.valueName()).has_value());
         forgetUserFont(font);
     }
