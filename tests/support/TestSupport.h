@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,14 @@ inline std::string env(const char *name) {
 // Paths as UTF-8 text and back (std::filesystem::path on Windows holds UTF-16).
 inline fs::path pathOf(const std::string &utf8) { return fs::path(vorla::utf8ToWide(utf8)); }
 inline std::string textOf(const fs::path &path) { return vorla::wideToUtf8(path.wstring()); }
+
+// The build tree the suite runs from (VORLA_BUILD_DIR, set by the harness) and the test programs in it.
+inline fs::path buildDir() {
+    const std::string dir = env("VORLA_BUILD_DIR");
+    if (dir.empty()) throw std::runtime_error("VORLA_BUILD_DIR is not set");
+    return pathOf(dir);
+}
+inline std::wstring testProgram(const wchar_t *name) { return (buildDir() / L"tests" / L"bin" / name).wstring(); }
 
 // A fresh folder under the Windows temporary folder, removed with everything in it at the end.
 class TempDir {

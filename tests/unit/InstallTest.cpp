@@ -405,7 +405,7 @@ TEST(LargeFontsKey, UninstallsAmongTwoThousandOtherEntries) {
 
     EXPECT_EQ(uninstallFontEntry("", "", copies[0]), Status::kDone);
 
-    const fs::path build = testsupport::pathOf(testsupport::env("VORLA_BUILD_DIR"));
+    const fs::path build = testsupport::buildDir();
     const fs::path work = testsupport::pathOf(folder);
     const auto call = testsupport::runProgram((build / L"tests" / L"bin" / L"fontcall.exe").wstring(),
                                               {L"uninstall", utf8ToWide(copies[1])}, work, work);

@@ -14,17 +14,21 @@
 #include "common/Text.h"
 #include "support/ChildProcess.h"
 #include "support/CoreFixtures.h"
+#include "support/MessageReceiver.h"
 #include "support/MiniFont.h"
 #include "support/TestSupport.h"
 
+using testsupport::describe;
+using testsupport::Receiver;
+using testsupport::Record;
 using testsupport::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path buildDir() { return testsupport::pathOf(testsupport::env("VORLA_BUILD_DIR")); }
+using testsupport::buildDir;
+using testsupport::testProgram;
 std::wstring marletExe() { return (buildDir() / L"Marlet.exe").wstring(); }
-std::wstring testProgram(const wchar_t *name) { return (buildDir() / L"tests" / L"bin" / name).wstring(); }
 
 // A font list in the form the front end passes it: every double quote as backslash-apostrophe.
 std::string quoted(const std::string &json) {
@@ -132,72 +136,6 @@ bool isLogLine(const std::string &line) {
     for (const char *start : {"[INFO | ", "[DEBUG | ", "[ERROR | ", "[WARNING | ", "------------------"})
         if (line.rfind(start, 0) == 0) return true;
     return false;
-}
-
-// The stand-in front-end window: records every message in the WM_USER range it handles,
-// with the number of HKCU font entries at that moment.
-struct Record {
-    unsigned message = 0;
-    unsigned long long wParam = 0;
-    long long lParam = 0;
-    long fontValues = 0;
-};
-
-class Receiver {
-public:
-    // delayMs: how long the window spends on each message before it looks at the registry.
-    explicit Receiver(const TempDir &dir, int delayMs = 0)
-        : record_(dir / ("messages-" + std::to_string(counter()++) + ".txt")),
-          process_(testProgram(L"receiver.exe"), {record_.wstring(), std::to_wstring(delayMs)}, {},
-                   record_.wstring() + L".out", record_.wstring() + L".err") {
-        for (int i = 0; i < 200 && process_.started(); ++i) {
-            const std::string text = testsupport::readFile(record_);
-            const auto end = text.find('\n');
-            if (end != std::string::npos && text.rfind("ready ", 0) == 0) {
-                handle_ = text.substr(6, end - 6);
-                return;
-            }
-            Sleep(25);
-        }
-    }
-    ~Receiver() { stop(); }
-
-    const std::string &handle() const { return handle_; }
-
-    // Closes the window and returns the messages it recorded.
-    std::vector<Record> stop() {
-        if (!stopped_ && !handle_.empty()) {
-            PostMessageW(reinterpret_cast<HWND>(static_cast<INT_PTR>(std::stoll(handle_))), WM_CLOSE, 0, 0);
-            process_.wait(10000);
-        }
-        stopped_ = true;
-        std::vector<Record> records;
-        const auto lines = testsupport::lines(testsupport::readFile(record_));
-        for (size_t i = 1; i < lines.size(); ++i) {
-            Record r;
-            std::sscanf(lines[i].c_str(), "%u %llu %lld %ld", &r.message, &r.wParam, &r.lParam, &r.fontValues);
-            records.push_back(r);
-        }
-        return records;
-    }
-
-private:
-    static int &counter() {
-        static int n = 0;
-        return n;
-    }
-    fs::path record_;
-    testsupport::ChildProcess process_;
-    std::string handle_;
-    bool stopped_ = false;
-};
-
-std::string describe(const std::vector<Record> &records) {
-    std::string out;
-    for (const auto &r : records)
-        out += std::to_string(r.message) + "/" + std::to_string(r.wParam) + "/" + std::to_string(r.lParam) + "/" +
-               std::to_string(r.fontValues) + " ";
-    return out;
 }
 
 }  // namespace
