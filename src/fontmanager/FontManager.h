@@ -41,7 +41,7 @@ struct FileFace {
     const void *loader = nullptr;
     std::uint32_t faceIndex = 0;
     std::string_view referenceKey;
-    std::vector<std::pair<std::uint32_t, float>> axisValues;  // tag, value; none for a static font
+    std::vector<std::pair<std::uint32_t, float>> axisValues;  // tag, value, as the face reference gives them
 };
 
 // The identity as one comparable text: equal texts for equal file faces and nothing else.
