@@ -7,7 +7,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
 const marlet = require('../marlet.js');
-const { writeSampleFont } = require('../sampleFonts.js');
+const { writeSampleFont } = require('./support/sampleFonts.js');
 
 const fontsFolder = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts');
 const stamp = `cancel-${process.pid}-${Date.now() % 100000}`;
