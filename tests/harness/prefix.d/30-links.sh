@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Links inside the prefix for the security tests (tests/unit/SecurityTest.cpp). Wine creates no
+# link from inside (CreateSymbolicLinkW succeeds and makes nothing), so they are made here, from
+# the Linux side; Wine follows them as Windows follows junctions and file links.
+#   C:\VorlaVictim\                      files an elevated step must never change (stand-in for
+#                                        Program Files or system32)
+#   C:\VorlaLinks\victim                 -> C:\VorlaVictim (a linked folder)
+#   C:\VorlaLinks\file-link.json         -> C:\VorlaVictim\target.ini (a file link)
+#   C:\VorlaLinks\hard-link.json         a second hard link of C:\VorlaVictim\hard.ini
+#   C:\windows\Fonts\VorlaLinkedBrand.ttf -> C:\VorlaVictim\linked-brand.ttf (a link in a fonts folder)
+#   <profile>\AppData\Local\Microsoft\Windows\Fonts.link -> C:\VorlaVictim\redirected
+#                                        (a test renames it over the per-user fonts folder)
+set -euo pipefail
+c=$WINEPREFIX/drive_c
+mkdir -p "$c/VorlaVictim/redirected" "$c/VorlaLinks"
+ln -sfn "$c/VorlaVictim" "$c/VorlaLinks/victim"
+printf '[victim]\r\n' >"$c/VorlaVictim/target.ini"
+ln -sfn "$c/VorlaVictim/target.ini" "$c/VorlaLinks/file-link.json"
+printf '[hard]\r\n' >"$c/VorlaVictim/hard.ini"
+ln -f "$c/VorlaVictim/hard.ini" "$c/VorlaLinks/hard-link.json"
+ln -sfn "$c/VorlaVictim/linked-brand.ttf" "$c/windows/Fonts/VorlaLinkedBrand.ttf"
+for profile in "$c"/users/*; do
+  [ "$(basename "$profile")" = Public ] && continue
+  mkdir -p "$profile/AppData/Local/Microsoft/Windows"
+  ln -sfn "$c/VorlaVictim/redirected" "$profile/AppData/Local/Microsoft/Windows/Fonts.link"
+done
