@@ -100,7 +100,6 @@ using UniqueHandle = UniqueResource<HANDLE, NullIsEmpty<HANDLE, &CloseHandle>>; 
 using UniqueFileHandle = UniqueResource<HANDLE, InvalidHandleIsEmpty>;           // file, process snapshot
 using UniqueSid = UniqueResource<PSID, NullIsEmpty<PSID, &FreeSid>>;             // AllocateAndInitializeSid
 using UniqueBstr = UniqueResource<BSTR, NullIsEmpty<BSTR, &SysFreeString>>;
-using UniqueModule = UniqueResource<HMODULE, NullIsEmpty<HMODULE, &FreeLibrary>>;  // LoadLibraryExW
 
 // COM interface pointer; Release on destruction.
 template <class T>

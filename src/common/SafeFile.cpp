@@ -75,13 +75,22 @@ bool isDeviceName(std::wstring stem) {
            stem[3] <= L'9';
 }
 
+using GetProfileDirectory = BOOL(WINAPI *)(HANDLE, LPWSTR, LPDWORD);
+
+// userenv is not among the system's known DLLs: loaded once, by name, from the system folder
+// only, and kept for the life of the process.
+GetProfileDirectory profileDirectoryFunction() {
+    static const GetProfileDirectory function = [] {
+        const HMODULE userenv = LoadLibraryExW(L"userenv.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return userenv ? reinterpret_cast<GetProfileDirectory>(
+                             reinterpret_cast<void (*)()>(GetProcAddress(userenv, "GetUserProfileDirectoryW")))
+                       : nullptr;
+    }();
+    return function;
+}
+
 std::wstring profileDirectory() {
-    // userenv is not among the system's known DLLs: loaded by name from the system folder only.
-    vorla::UniqueModule userenv(LoadLibraryExW(L"userenv.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    if (!userenv) return {};
-    using GetProfileDirectory = BOOL(WINAPI *)(HANDLE, LPWSTR, LPDWORD);
-    const auto get = reinterpret_cast<GetProfileDirectory>(
-        reinterpret_cast<void (*)()>(GetProcAddress(userenv.get(), "GetUserProfileDirectoryW")));
+    const GetProfileDirectory get = profileDirectoryFunction();
     HANDLE rawToken = nullptr;
     if (!get || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return {};
     const vorla::UniqueHandle token(rawToken);
@@ -90,7 +99,7 @@ std::wstring profileDirectory() {
     if (size == 0) return {};
     std::wstring directory(size, L'\0');
     if (!get(token.get(), directory.data(), &size)) return {};
-    directory.resize(std::min<size_t>(wcsnlen(directory.c_str(), directory.size()), directory.size()));
+    directory.resize(wcsnlen(directory.c_str(), directory.size()));
     return directory;
 }
 
@@ -201,12 +210,14 @@ std::wstring userFontsFolder(bool elevated) {
     if (elevated) {
         // The profile directory comes from the token (the machine's profile list): the user
         // cannot move it. The rest is fixed text; a link on the way shows when it is opened.
-        static const std::wstring profile = withoutTrailingSeparator(profileDirectory());
+        const std::wstring profile = withoutTrailingSeparator(profileDirectory());
         if (profile.empty()) return {};
         return profile + L"\\AppData\\Local\\Microsoft\\Windows\\Fonts";
     }
     wchar_t buffer[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_LOCAL_APPDATA, FALSE) || buffer[0] == L'\0') return {};
+    // As the shell answers, even when it reports the folder missing (it is made on the first install).
+    SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_LOCAL_APPDATA, FALSE);
+    if (buffer[0] == L'\0') return {};
     return withoutTrailingSeparator(buffer) + L"\\Microsoft\\Windows\\Fonts";
 }
 

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <optional>
 
 namespace fs = std::filesystem;
@@ -50,64 +51,79 @@ std::string userFonts() {  // the per-user fonts folder, without the trailing ba
     return folder;
 }
 
-// For its lifetime the per-user fonts folder is the prefix's link to C:\VorlaVictim\redirected:
-// the real folder is renamed aside and the link renamed in its place.
-class LinkedUserFonts {
+// Sets a string value under HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE for its lifetime, then puts
+// back what was there.
+class ValueForAWhile {
 public:
-    LinkedUserFonts() : folder_(utf8ToWide(userFonts())) {
-        fs::create_directories(folder_);
-        swapped_ = MoveFileW(folder_.c_str(), (folder_ + L".aside").c_str()) &&
-                   MoveFileW((folder_ + L".link").c_str(), folder_.c_str());
+    ValueForAWhile(HKEY root, const wchar_t *key, const wchar_t *name, DWORD type, const std::string &data)
+        : root_(root), key_(key), name_(name) {
+        wchar_t old[MAX_PATH] = {};
+        DWORD size = sizeof old;
+        had_ = RegGetValueW(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &type_, old, &size) == ERROR_SUCCESS;
+        old_ = old;
+        set(type, utf8ToWide(data));
     }
-    ~LinkedUserFonts() {
-        MoveFileW(folder_.c_str(), (folder_ + L".link").c_str());
-        MoveFileW((folder_ + L".aside").c_str(), folder_.c_str());
-    }
-    bool swapped() const { return swapped_; }
-
-private:
-    std::wstring folder_;
-    bool swapped_ = false;
-};
-
-// For its lifetime the shell's "Local AppData" (the user's own settings) names a folder
-// reached through the prefix's linked folder.
-class RedirectedLocalAppData {
-public:
-    RedirectedLocalAppData() {
-        for (const wchar_t *key : kKeys) {
-            wchar_t data[MAX_PATH] = {};
-            DWORD size = sizeof data, type = 0;
-            const bool had = RegGetValueW(HKEY_CURRENT_USER, key, L"Local AppData", RRF_RT_ANY | RRF_NOEXPAND, &type,
-                                          data, &size) == ERROR_SUCCESS;
-            saved_.push_back({had, type, data});
-            set(key, REG_EXPAND_SZ, utf8ToWide(kLinks + "\\victim\\appdata"));
+    ~ValueForAWhile() {
+        if (had_) {
+            set(type_, old_);
+        } else {
+            RegDeleteKeyValueW(root_, key_, name_);
         }
     }
-    ~RedirectedLocalAppData() {
-        for (size_t i = 0; i < saved_.size(); ++i) {
-            if (saved_[i].had) {
-                set(kKeys[i], saved_[i].type, saved_[i].data);
-            } else {
-                RegDeleteKeyValueW(HKEY_CURRENT_USER, kKeys[i], L"Local AppData");
-            }
-        }
-    }
+    ValueForAWhile(const ValueForAWhile &) = delete;
+    ValueForAWhile &operator=(const ValueForAWhile &) = delete;
 
 private:
-    static constexpr const wchar_t *kKeys[] = {
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
-    struct Saved {
-        bool had;
-        DWORD type;
-        std::wstring data;
-    };
-    static void set(const wchar_t *key, DWORD type, const std::wstring &data) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Local AppData", type, data.c_str(),
+    void set(DWORD type, const std::wstring &data) const {
+        RegSetKeyValueW(root_, key_, name_, type, data.c_str(),
                         static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
     }
-    std::vector<Saved> saved_;
+    HKEY root_;
+    const wchar_t *key_;
+    const wchar_t *name_;
+    bool had_ = false;
+    DWORD type_ = REG_SZ;
+    std::wstring old_;
+};
+
+const wchar_t *const kShellFolderKeys[] = {
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
+
+// For its lifetime the user's shell settings name "Local AppData" at localAppData.
+class RedirectedLocalAppData {
+public:
+    explicit RedirectedLocalAppData(const std::string &localAppData) {
+        for (const wchar_t *key : kShellFolderKeys)
+            values_.emplace_back(std::make_unique<ValueForAWhile>(HKEY_CURRENT_USER, key, L"Local AppData",
+                                                                  REG_EXPAND_SZ, localAppData));
+    }
+
+private:
+    std::vector<std::unique_ptr<ValueForAWhile>> values_;
+};
+
+// For its lifetime the user's profile is C:\VorlaProfiles\<user>, prepared by the prefix hook with
+// a per-user fonts folder that is a link to C:\VorlaVictim\redirected: the machine's profiles
+// folder (which only an administrator can change; Wine's profile lookup reads it) and the user's
+// shell settings both lead there, as they would for a profile whose folder the user replaced by a
+// junction.
+class LinkedUserFonts {
+public:
+    LinkedUserFonts()
+        : profiles_(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+                    L"ProfilesDirectory", REG_EXPAND_SZ, "C:\\VorlaProfiles"),
+          shell_(profile() + "\\AppData\\Local") {}
+
+private:
+    static std::string profile() {
+        wchar_t user[256] = {};
+        DWORD size = 256;
+        GetUserNameW(user, &size);
+        return "C:\\VorlaProfiles\\" + wideToUtf8(user);
+    }
+    ValueForAWhile profiles_;
+    RedirectedLocalAppData shell_;
 };
 
 std::wstring marletExe() {
@@ -174,12 +190,9 @@ TEST(Attacks, NothingOutsideTheFontsFoldersIsCopiedOrDeleted) {
             const std::string realUserFonts = userFonts();
 
             std::optional<LinkedUserFonts> linked;
-            if (a.linkedUserFonts) {
-                linked.emplace();
-                ASSERT_TRUE(linked->swapped());
-            }
+            if (a.linkedUserFonts) linked.emplace();
             std::optional<RedirectedLocalAppData> redirected;
-            if (a.redirectedLocalAppData) redirected.emplace();
+            if (a.redirectedLocalAppData) redirected.emplace(kLinks + "\\victim\\appdata");
 
             std::string path;
             switch (a.where) {
@@ -187,7 +200,7 @@ TEST(Attacks, NothingOutsideTheFontsFoldersIsCopiedOrDeleted) {
                 path = kVictim + "\\" + fileName;
                 break;
             case Where::UserFontsText:
-                path = realUserFonts + "\\" + fileName;  // the text lies in the folder; the file does not
+                path = userFonts() + "\\" + fileName;  // the text lies in the folder; the file does not
                 break;
             case Where::Source:
                 path = wideToUtf8((work.path() / utf8ToWide(fileName)).wstring());
@@ -345,7 +358,7 @@ TEST(SafeFile, BaseNamesOfCopies) {
 TEST(SafeFile, OnlyTheUnelevatedPerUserFolderFollowsTheUsersSettings) {
     const std::wstring elevated = safefile::userFontsFolder(true);
     ASSERT_FALSE(elevated.empty());
-    RedirectedLocalAppData redirected;
+    RedirectedLocalAppData redirected(kLinks + "\\victim\\appdata");
     EXPECT_EQ(safefile::userFontsFolder(false), utf8ToWide(kLinks + "\\victim\\appdata\\Microsoft\\Windows\\Fonts"));
     EXPECT_EQ(safefile::userFontsFolder(true), elevated);
 }

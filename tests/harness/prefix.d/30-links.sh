@@ -7,9 +7,11 @@
 #   C:\VorlaLinks\victim                 -> C:\VorlaVictim (a linked folder)
 #   C:\VorlaLinks\file-link.json         -> C:\VorlaVictim\target.ini (a file link)
 #   C:\VorlaLinks\hard-link.json         a second hard link of C:\VorlaVictim\hard.ini
-#   C:\windows\Fonts\VorlaLinkedBrand.ttf -> C:\VorlaVictim\linked-brand.ttf (a link in a fonts folder)
-#   <profile>\AppData\Local\Microsoft\Windows\Fonts.link -> C:\VorlaVictim\redirected
-#                                        (a test renames it over the per-user fonts folder)
+#   C:\VorlaProfiles\<user>\AppData\Local\Microsoft\Windows\Fonts -> C:\VorlaVictim\redirected
+#                                        a profile whose fonts folder is a link (a test points the
+#                                        machine's profiles folder there for a moment; Wine renames
+#                                        a linked folder's target, not the link, so no test can swap
+#                                        the real one)
 set -euo pipefail
 c=$WINEPREFIX/drive_c
 mkdir -p "$c/VorlaVictim/redirected" "$c/VorlaLinks"
@@ -18,9 +20,9 @@ printf '[victim]\r\n' >"$c/VorlaVictim/target.ini"
 ln -sfn "$c/VorlaVictim/target.ini" "$c/VorlaLinks/file-link.json"
 printf '[hard]\r\n' >"$c/VorlaVictim/hard.ini"
 ln -f "$c/VorlaVictim/hard.ini" "$c/VorlaLinks/hard-link.json"
-ln -sfn "$c/VorlaVictim/linked-brand.ttf" "$c/windows/Fonts/VorlaLinkedBrand.ttf"
 for profile in "$c"/users/*; do
-  [ "$(basename "$profile")" = Public ] && continue
-  mkdir -p "$profile/AppData/Local/Microsoft/Windows"
-  ln -sfn "$c/VorlaVictim/redirected" "$profile/AppData/Local/Microsoft/Windows/Fonts.link"
+  user=$(basename "$profile")
+  [ "$user" = Public ] && continue
+  mkdir -p "$c/VorlaProfiles/$user/AppData/Local/Microsoft/Windows"
+  ln -sfn "$c/VorlaVictim/redirected" "$c/VorlaProfiles/$user/AppData/Local/Microsoft/Windows/Fonts"
 done
