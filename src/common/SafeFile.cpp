@@ -121,7 +121,7 @@ std::wstring finalPathOf(HANDLE handle) {
     return {};
 }
 
-std::wstring longPathOf(const std::wstring &text) {
+std::wstring fullPathOf(const std::wstring &text) {
     if (text.empty()) return {};
     const DWORD size = GetFullPathNameW(text.c_str(), 0, nullptr, nullptr);
     if (size == 0) return {};
@@ -129,7 +129,11 @@ std::wstring longPathOf(const std::wstring &text) {
     const DWORD length = GetFullPathNameW(text.c_str(), size, full.data(), nullptr);
     if (length == 0 || length >= size) return {};
     full.resize(length);
-    full = withoutTrailingSeparator(withoutLongPrefix(full));
+    return withoutTrailingSeparator(withoutLongPrefix(full));
+}
+
+std::wstring longPathOf(const std::wstring &text) {
+    const std::wstring full = fullPathOf(text);
     if (rootLength(full) == 0) return {};
     // The long form of the part that exists; the missing rest is kept as written.
     std::wstring existing = full, rest;
@@ -224,8 +228,8 @@ std::wstring userFontsFolder(bool elevated) {
 std::vector<std::wstring> deletableFolders(bool elevated) {
     std::vector<std::wstring> folders;
     for (const std::wstring &text : {systemFontsFolder(), userFontsFolder(elevated)}) {
-        const std::wstring path = longPathOf(text);
-        if (path.empty()) continue;
+        const std::wstring path = fullPathOf(text);
+        if (rootLength(path) == 0) continue;
         folders.push_back(path);
         if (elevated) continue;
         const UniqueFileHandle folder = openFolder(path);
@@ -240,13 +244,34 @@ std::vector<std::wstring> deletableFolders(bool elevated) {
 // ---------------------------------------------------------------------------
 FontsFolder FontsFolder::open(const std::wstring &text, bool create, bool strict) {
     FontsFolder result;
-    const std::wstring target = longPathOf(text);
-    const size_t root = rootLength(target);
     // Only an absolute path: a drive-relative text (no profile known) makes nothing anywhere.
     std::wstring given = withoutLongPrefix(text);
     std::replace(given.begin(), given.end(), L'/', L'\\');
-    if (root == 0 || rootLength(given) == 0) return result;
+    if (rootLength(given) == 0) return result;
+    const std::wstring full = fullPathOf(given);
+    if (rootLength(full) == 0) return result;
 
+    // The usual case, a folder that exists: one open. A link or junction anywhere on the way
+    // shows in the final path of the opened folder.
+    UniqueFileHandle existing = openFolder(full);
+    if (existing) {
+        const std::wstring real = isFolder(existing.get()) ? finalPathOf(existing.get()) : std::wstring();
+        if (real.empty()) return result;
+        if (strict && !samePath(real, full) && !samePath(real, longPathOf(full))) {
+            result.state_ = State::Redirected;
+            result.redirection_ = full + L" -> " + real;
+            return result;
+        }
+        result.chain_.push_back(std::move(existing));
+        result.path_ = real;
+        result.state_ = State::Open;
+        return result;
+    }
+    if (!create) return result;
+
+    const std::wstring target = longPathOf(full);
+    const size_t root = rootLength(target);
+    if (root == 0) return result;
     // Walk from the root down, each folder opened (made when missing) and checked before the
     // next one is looked at, so nothing is made under a folder that leads elsewhere.
     size_t end = root;
@@ -370,8 +395,11 @@ DeleteOutcome deleteInFolders(const std::wstring &path, const std::vector<std::w
                                       nullptr));
     if (!file || isFolder(file.get())) return DeleteOutcome::NotDeleted;
     const std::wstring folder = parentOf(finalPathOf(file.get()));
+    // The texts as given first; their long forms (an 8.3 element in a text) only when none matches.
     const bool inside = std::any_of(folders.begin(), folders.end(),
-                                    [&](const std::wstring &trusted) { return samePath(folder, trusted); });
+                                    [&](const std::wstring &f) { return samePath(folder, f); }) ||
+                        std::any_of(folders.begin(), folders.end(),
+                                    [&](const std::wstring &f) { return samePath(folder, longPathOf(f)); });
     if (!inside) return DeleteOutcome::Outside;
     return markForDeletion(file.get()) ? DeleteOutcome::Deleted : DeleteOutcome::NotDeleted;
 }

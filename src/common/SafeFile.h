@@ -23,6 +23,9 @@ namespace safefile {
 // The full path of an opened file or folder: long names, links and junctions resolved,
 // without the "\\?\" prefix ("\\server\share\..." for a network path). "" when unknown.
 std::wstring finalPathOf(HANDLE handle);
+// The text made absolute as Windows does it (GetFullPathNameW), without a "\\?\" prefix or a
+// trailing backslash (except a drive root); 8.3 elements and links stay as they are.
+std::wstring fullPathOf(const std::wstring &text);
 // The text made absolute (GetFullPathNameW: "." and "..", '/' and trailing dots and spaces
 // of the last element as Windows treats them) with the long form of each 8.3 element that
 // exists, without a trailing backslash (except a drive root). Links are NOT resolved: this
@@ -52,14 +55,16 @@ std::wstring systemFontsFolder();
 // by Microsoft\Windows\Fonts, wherever the user moved it. "" when unknown.
 std::wstring userFontsFolder(bool elevated);
 
-// Folders in which an uninstall may delete a file, as final paths: the all-users and the
-// per-user folder. Elevated: their texts, which the final path of a file must equal (a
-// redirected folder then matches nothing). Not elevated: also where each folder really is.
+// Folders in which an uninstall may delete a file: the all-users and the per-user folder.
+// Elevated: their texts (absolute), which the final path of a file's folder must equal, so a
+// redirected folder matches nothing. Not elevated: also where each folder really is.
 std::vector<std::wstring> deletableFolders(bool elevated);
 
-// A fonts folder opened for the copies of one install. The folder and every folder on the
-// way to it stay open, without delete sharing, until the object goes, so none of them can
-// be renamed or replaced by a link while the copy is made.
+// A fonts folder opened for the copies of one install. The folder stays open, without delete
+// sharing, until the object goes, so it cannot be renamed or replaced meanwhile; a copy made
+// in it is checked again on its own handle (createInFolder), so a folder on the way renamed
+// between the two is caught too. A missing folder is made one level at a time, each level
+// opened and checked before the next is made in it (and held open until the object goes).
 class FontsFolder {
 public:
     enum class State {
