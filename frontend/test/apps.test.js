@@ -6,7 +6,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const vorla = require('../vorla.js');
-const standIn = require('../officeStandIn.js');
+const standIn = require('./support/officeStandIn.js');
 
 const api = vorla.open();
 

@@ -7,7 +7,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
 const vorla = require('../vorla.js');
-const { renameFont } = require('../sampleFonts.js');
+const { renameFont } = require('./support/sampleFonts.js');
 
 const api = vorla.open();
 const fontsFolder = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts');

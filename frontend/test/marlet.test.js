@@ -7,7 +7,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
 const marlet = require('../marlet.js');
-const { writeSampleFont } = require('../sampleFonts.js');
+const { writeSampleFont } = require('./support/sampleFonts.js');
 
 function tempDir(tag) {
   return fs.mkdtempSync(path.join(os.tmpdir(), `${tag}-`));
