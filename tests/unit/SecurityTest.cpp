@@ -235,7 +235,9 @@ TEST(Attacks, NothingOutsideTheFontsFoldersIsCopiedOrDeleted) {
 
             EXPECT_EQ(status, a.status);
             EXPECT_EQ(victimFiles(), before) << "a file outside the fonts folders was written or deleted";
-            if (*a.logMark) EXPECT_EQ(linesHolding(log, a.logMark), 1u);
+            if (*a.logMark) {
+                EXPECT_EQ(linesHolding(log, a.logMark), 1u);
+            }
             const RawValue entry = readRawFontValue(HKEY_CURRENT_USER, valueName);
             if (!a.install) {
                 EXPECT_FALSE(entry.exists) << "the font is uninstalled";
