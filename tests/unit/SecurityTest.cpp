@@ -126,9 +126,7 @@ private:
     RedirectedLocalAppData shell_;
 };
 
-std::wstring marletExe() {
-    return testsupport::pathOf(testsupport::env("VORLA_BUILD_DIR")).wstring() + L"\\Marlet.exe";
-}
+std::wstring marletExe() { return (testsupport::buildDir() / L"Marlet.exe").wstring(); }
 
 std::string jsonPath(const std::string &path) {
     std::string out;
