@@ -350,13 +350,19 @@ async function runMarlet(mode, fonts, options = {}) {
     const resultFile = path.join(dir, 'result.json');
     if (progress) receiver = startProgressWindow({ onProgress, onDone, signal });
     const handle = receiver ? BigInt.asIntN(32, BigInt(receiver.handle)) : window;
+    // The result file exists before the start: Marlet writes into the file it is given and never
+    // creates one through a folder that leads elsewhere. Both files are new ('wx'), so nothing
+    // that appeared in the fresh folder meanwhile is followed.
+    fs.writeFileSync(resultFile, '', { flag: 'wx' });
     let parameters = commandLineOf(marletArguments(mode, fonts, { resultFile, window: handle }));
     if (quoteArgument(exe).length + 1 + parameters.length + 1 > maxCommandLine) {
       const listFile = path.join(dir, 'list.json');
-      fs.writeFileSync(listFile, quoteFontList(fonts), 'utf8');
+      fs.writeFileSync(listFile, quoteFontList(fonts), { encoding: 'utf8', flag: 'wx' });
       parameters = commandLineOf(marletArguments(mode, fonts, { resultFile, window: handle, listFile }));
     }
-    const exitCode = await waitForExit(start({ verb: 'runas', file: exe, parameters, directory: dir }), timeoutMs);
+    // Marlet's own folder as its working folder: not the user's temporary folder.
+    const directory = path.dirname(path.resolve(exe));
+    const exitCode = await waitForExit(start({ verb: 'runas', file: exe, parameters, directory }), timeoutMs);
     if (receiver) {
       const r = receiver;
       receiver = null;

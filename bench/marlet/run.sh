@@ -9,12 +9,7 @@ harness=$source_dir/tests/harness
 "$harness/start.sh" "$build" "$source_dir" >/dev/null
 trap '"$harness/stop.sh" "$build" >/dev/null' EXIT
 source "$harness/env.sh" "$build"
-# A short local application data folder, so that the uninstall list of 500 installed fonts
-# (C:\L\Microsoft\Windows\Fonts\<n>.ttf each) fits the 32,767-character command line.
-"$WINE" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
-  /v 'Local AppData' /t REG_EXPAND_SZ /d 'C:\L' /f >/dev/null 2>&1
-"$WINE" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' \
-  /v 'Local AppData' /d 'C:\L' /f >/dev/null 2>&1
-mkdir -p "$WINEPREFIX/drive_c/L"
+# The per-user fonts folder stays where it is (an elevated Marlet never follows the user's
+# shell-folder settings): a list too long for the command line goes as an @ list file.
 # The name reader prints "------------------<n>" for every font it reads alone: left out here.
 "$WINE" "$build/bench/marlet_bench.exe" "$VORLA_BUILD_DIR\\Marlet.exe" "$VORLA_BUILD_DIR\\VorlaNode.dll" "${1:-500}" ${2:-} | grep -v -e "^------------------" -e " \[default\] "

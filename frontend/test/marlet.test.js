@@ -54,7 +54,9 @@ async function counting(work) {
 // The shell call of the real start, recorded: what the bridge handed to ShellExecuteExW.
 function recordingStart(seen) {
   return (request) => marlet.shellStart(request, (info) => {
-    seen.push({ verb: info.lpVerb, file: info.lpFile, parameters: info.lpParameters });
+    const resultFile = info.lpParameters.match(/ -o "?(.+?result\.json)"?( |$)/)?.[1];
+    seen.push({ verb: info.lpVerb, file: info.lpFile, parameters: info.lpParameters, directory: info.lpDirectory,
+      resultFileReady: resultFile !== undefined && fs.existsSync(resultFile) });
     return marlet.shellExecute(info);
   });
 }
@@ -90,6 +92,8 @@ test('a batch through the shell\'s "runas" start, with awkward paths and progres
   assert.deepEqual(seen.map((s) => [s.verb, s.file]), [['runas', marlet.defaultMarletPath()], ['runas', marlet.defaultMarletPath()]]);
   assert.match(seen[0].parameters, /^-i "\[/);
   assert.match(seen[0].parameters, / -o "?.+result\.json"? -w -?\d+$/);
+  // Marlet runs in its own folder, and its result file exists before it starts.
+  for (const s of seen) assert.deepEqual([s.directory, s.resultFileReady], [path.dirname(s.file), true]);
 });
 
 test('the window handle reaches Marlet and the window gets its messages', async () => {
@@ -159,7 +163,7 @@ test('a refused start is a clear error and leaves nothing behind', async (t) => 
     await t.test(c.what, async () => {
       const folders = [];
       const start = (request) => marlet.shellStart(request, (info) => {
-        folders.push(info.lpDirectory);
+        folders.push(path.dirname(info.lpParameters.match(/ -o "?(.+?result\.json)"?( |$)/)[1]));
         return c.execute(info);
       });
       const events = [];

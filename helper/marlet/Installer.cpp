@@ -2,6 +2,8 @@
 
 #include "common/Frame.h"
 #include "common/InteractiveFont.h"
+#include "common/Raii.h"
+#include "common/SafeFile.h"
 #include "common/Text.h"
 #include "interactive/win/FontUtil.h"
 
@@ -9,6 +11,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
@@ -49,14 +52,22 @@ void writeRawLine(const std::string &text) {
     if (previous != -1) _setmode(_fileno(stdout), previous);
 }
 
-// Replaces the file with the JSON text and one line end; false when it cannot be
-// opened or written.
+// Replaces the file's content with the JSON text and one line end (CR LF); false when it
+// cannot be opened or written. The file is opened through the checks of an elevated write:
+// an existing file only when it is where its name says and has one link (emptied after the
+// check), a missing one only inside a folder that is where its name says.
 bool writeResultFile(const std::string &path, const std::string &json) {
-    FILE *file = _wfopen(vorla::utf8ToWide(path).c_str(), L"w");
+    const vorla::UniqueFileHandle file = safefile::openCheckedForWriting(vorla::utf8ToWide(path));
     if (!file) return false;
-    const bool written = std::fputs(json.c_str(), file) >= 0 && std::fputc('\n', file) != EOF;
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
+    const std::string text = json + "\r\n";
+    size_t done = 0;
+    while (done < text.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1u << 30));
+        if (!WriteFile(file.get(), text.data() + done, chunk, &written, nullptr) || written == 0) return false;
+        done += written;
+    }
+    return true;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "ListFile.h"
 
 #include "common/Raii.h"
+#include "common/SafeFile.h"
 #include "common/Text.h"
 
 #include <windows.h>
@@ -10,8 +11,8 @@
 namespace Marlet {
 
 bool readListFile(const std::string &path, std::string &text) {
-    vorla::UniqueFileHandle file(CreateFileW(vorla::utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Read only when the file is where its name says (no link on the way) and has one link.
+    const vorla::UniqueFileHandle file = safefile::openCheckedForReading(vorla::utf8ToWide(path));
     if (!file) return false;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > 0x7fffffff) return false;

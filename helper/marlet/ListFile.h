@@ -9,7 +9,8 @@
 namespace Marlet {
 
 // Reads the whole file (UTF-8 path, opened by its UTF-16 name) into text; false when it
-// cannot be opened or read.
+// cannot be opened or read, or when the opened file is not the path given (a link on the
+// way, or a file with more than one link).
 bool readListFile(const std::string &path, std::string &text);
 
 // For a list given as "@<file>": reads the file and sets fontList to its text, unquoted

@@ -9,12 +9,17 @@
 
 #include "easylogging++.h"
 
+#include <windows.h>
+
 #include <exception>
 #include <string>
 #include <vector>
 
 // The arguments are read as UTF-16 (wmain), so paths outside the ANSI code page survive.
 int wmain(int argc, wchar_t **argv) {
+    // First of all: any library loaded from now on comes from the system folder only, never
+    // from the working folder, the program's folder or PATH, which the user may control.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     try {
         VorlaNode::initInstallerLog();
         std::vector<std::string> args;

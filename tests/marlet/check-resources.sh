@@ -30,6 +30,11 @@ check "manifest requests requireAdministrator" grep -q 'requestedExecutionLevel 
 check "manifest sets uiAccess false" grep -q 'uiAccess="false"' "$work/ascii.txt"
 check "no other execution level" bash -c "! grep -Eq 'asInvoker|highestAvailable' '$work/ascii.txt'"
 
+# The DLL search is restricted to system32 at start; nothing outside the known DLLs is imported.
+check "SetDefaultDllDirectories imported" grep -q "SetDefaultDllDirectories" "$work/headers.txt"
+check "userenv.dll not imported (loaded by name after the restriction)" \
+    bash -c "! grep -qi 'DLL Name: userenv' '$work/headers.txt'"
+
 # VS_FIXEDFILEINFO: signature, structure version, file version 1.1.0.0, product version 1.1.0.0.
 check "fixed file and product version 1.1.0.0" \
     grep -q "bd04effe000001000100010000000000010001000000000" "$work/hex.txt"

@@ -122,8 +122,7 @@ void broadcastFontChange();                        // WM_FONTCHANGE posted to HW
 
 // ---------------------------------------------------------------------------
 // Font registry entries and fonts folders.
-extern const char *const kFontsKey;           // SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts
-extern const char *const kSystemFontsFolder;  // C:\Windows\Fonts\ (ends with a backslash)
+extern const char *const kFontsKey;  // SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts
 
 // Scope tags of the log lines: current user for HKEY_CURRENT_USER, all users otherwise.
 const char *scopeTag(HKEY root);      // "[当前用户字体]" / "[系统所有用户字体]"
@@ -151,12 +150,22 @@ std::string getFontRegStringValueByPath(HKEY root, const std::string &path);
 // Data of the entry of that value name; "" when there is none.
 std::string getFontRegStringValueByName(HKEY root, const std::string &valueName);
 bool deleteFontRegValue(HKEY root, const std::string &valueName);
-std::string localFontsFolder();  // %LOCALAPPDATA%\Microsoft\Windows\Fonts\ (ends with a backslash)
+// The fonts folders (common/SafeFile.h), ending with a backslash; "\" alone when unknown.
+// All users: the known Fonts folder. Per user: %LOCALAPPDATA%\Microsoft\Windows\Fonts\, where
+// an elevated process takes the profile directory from its token and never reads the
+// user's shell-folder settings.
+std::string systemFontsFolder();
+std::string localFontsFolder();
+// True when the path, made canonical, lies under the all-users fonts folder.
 bool isSystemFontPath(const std::string &path);
 
 // ---------------------------------------------------------------------------
 // Permanent install and uninstall (no lock here; the caller serialises).
-std::string uniqueDestination(const std::string &candidate, const std::string &name, int n);
+// The copy goes into folder (made when missing for the current user) under the source's base
+// name made safe, or the first free name of its chain (0_name, 1_name, ...), created without
+// replacing anything. A folder that leads elsewhere than its text in an elevated process is
+// refused (1013, one ERROR line). The uninstall deletes the file only when the opened file
+// lies in a fonts folder; elsewhere it is kept with one WARNING line (status 0).
 int installFontFile(HKEY root, const std::string &family, const std::string &path, const std::string &folder);
 // 0, 1005, 1007 (the platform refused to load the copy; entry and copy undone), 1011, 1013, 1111.
 int persistentFontInstall(HKEY root, const std::string &family, const std::string &path);

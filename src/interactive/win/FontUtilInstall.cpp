@@ -1,6 +1,7 @@
 // Font installation core: permanent install and transactional uninstall.
 #include "FontUtil.h"
 
+#include "common/SafeFile.h"
 #include "common/Status.h"
 #include "easylogging++.h"
 
@@ -18,38 +19,44 @@ bool readRegistryName(const std::string &path, std::string &name) {
 
 }  // namespace
 
-std::string uniqueDestination(const std::string &candidate, const std::string &name, int n) {
-    std::string next = candidate;
-    const size_t slash = candidate.rfind('\\');
-    const std::string folder = slash == std::string::npos ? std::string() : candidate.substr(0, slash + 1);
-    while (fileExists(next)) {
-        next = folder + std::to_string(n++) + "_" + name;
-    }
-    return next;
-}
-
 namespace {
+
+using vorla::utf8ToWide;
+using vorla::wideToUtf8;
 
 // Steps 2 to 6 of a permanent install (see installFontEntry), for a source that exists.
 int installExistingFile(HKEY root, const std::string &family, const std::string &path, const std::string &folder) {
-    // 2. A free file name in the fonts folder: name.ttf, 0_name.ttf, 1_name.ttf, ...
-    const std::filesystem::path folderPath = toWidePath(folder);
-    if (root == HKEY_CURRENT_USER && folderPath.is_absolute()) {
-        // A profile that never installed a font has no per-user fonts folder yet. (Without
-        // a known profile folder the text is drive-relative: nothing is made, the copy fails.)
-        std::error_code ignored;
-        std::filesystem::create_directories(folderPath, ignored);
+    // 2. The fonts folder, opened and kept open for the copy. A profile that never installed a
+    // font has no per-user folder yet: it is made, one checked level at a time. In an elevated
+    // process a folder on the way that leads elsewhere (a junction, a link) refuses the install
+    // before anything is written.
+    const safefile::FontsFolder fonts = safefile::FontsFolder::open(utf8ToWide(folder), root == HKEY_CURRENT_USER,
+                                                                    safefile::processElevated());
+    if (fonts.state() == safefile::FontsFolder::State::Redirected) {
+        LOG(ERROR) << scopeTag(root) << "\t[字体安装]\t[字体目录被重定向]\t(" << wideToUtf8(fonts.redirection()) << ")";
+        return Status::kCopy;
     }
-    const std::string fileName = fileNameOf(path);
-    const std::string destination = uniqueDestination(folder + fileName, fileName, 0);
 
     // 3. The name of the entry: read from the font, else the caller's family.
     std::string name;
     if (!readRegistryName(path, name)) return Status::kNotFound;
     if (name.empty()) name = family;
+    const vorla::UniqueFileHandle source = safefile::openSource(utf8ToWide(path));
+    if (!source) return Status::kNotFound;
 
-    // 4. The copy.
-    if (!copyFileOverwrite(path, destination)) return Status::kCopy;
+    // 4. The copy: a new file under the first free name of the chain (name.ttf, 0_name.ttf, ...),
+    // created without replacing anything and filled through its handle; a failed copy is
+    // removed through that same handle.
+    safefile::NewFile copy = safefile::createInFolder(fonts, safefile::safeBaseName(utf8ToWide(fileNameOf(path))));
+    if (!copy) return Status::kCopy;
+    if (!safefile::copyContents(source.get(), copy.handle())) {
+        copy.discard();
+        return Status::kCopy;
+    }
+    const std::string destination = wideToUtf8(copy.path());
+    // The platform opens a font file to load it with read sharing only: no handle of ours with
+    // write or delete access may stay open across the load. What the copy is stays known.
+    const safefile::FileIdentity copied = copy.keep();
 
     // 5. The entry, in the Fonts key opened once; what it replaces is kept for step 6.
     winreg::KeyHandle key = openFontsKey(root);
@@ -60,14 +67,15 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
 
     // 6. The font resource, so that the font is usable in this session at once. A file the
     // platform cannot load as a font would leave an entry that no uninstall could remove:
-    // the entry goes back to what it was and the copy is deleted.
+    // the entry goes back to what it was and the copy is deleted, only while the name still
+    // holds the very file made in step 4.
     if (!addFontResource(destination)) {
         if (previous.empty()) {
             removeFontEntry(root, key, valueName);
         } else {
             writeFontEntry(root, key, valueName, previous);
         }
-        deleteRegularFile(destination);
+        safefile::deleteIfSame(copy.path(), copied);
         return Status::kPlatformRefusedFont;
     }
     return Status::kDone;
@@ -91,7 +99,8 @@ int installFontFile(HKEY root, const std::string &family, const std::string &pat
 
 int persistentFontInstall(HKEY root, const std::string &family, const std::string &path) {
     if (root == HKEY_CURRENT_USER) return loggedInstall(root, installFontFile(root, family, path, localFontsFolder()));
-    if (root == HKEY_LOCAL_MACHINE) return loggedInstall(root, installFontFile(root, family, path, kSystemFontsFolder));
+    if (root == HKEY_LOCAL_MACHINE)
+        return loggedInstall(root, installFontFile(root, family, path, systemFontsFolder()));
     return Status::kException;
 }
 
@@ -122,7 +131,14 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
         LOG(DEBUG) << "[注册表]\t[" << bareTag << "]\t[删除]\t[失败]\t" << path;
         status = Status::kRegistry;
     } else {
-        deleteRegularFile(path);
+        // The file goes only when the opened file lies in a fonts folder; one named elsewhere
+        // (by an entry another program wrote, or through a link) is unregistered but kept.
+        // A file held open elsewhere stays on disk.
+        const safefile::DeleteOutcome deleted = safefile::deleteInFolders(
+            vorla::utf8ToWide(path), safefile::deletableFolders(safefile::processElevated()));
+        if (deleted == safefile::DeleteOutcome::Outside) {
+            LOG(WARNING) << tag << "\t[字体卸载]\t[文件不在字体目录]\t[保留]\t(" << path << ")";
+        }
         LOG(INFO) << tag << "\t[字体卸载]\t[成功]\t(" << 0 << ")";
     }
 

@@ -2,10 +2,9 @@
 #include "FontUtil.h"
 
 #include "common/Raii.h"
+#include "common/SafeFile.h"
 #include "common/Text.h"
 #include "easylogging++.h"
-
-#include <shlobj.h>
 
 #include <algorithm>
 #include <map>
@@ -155,7 +154,6 @@ LONG KeyHandle::deleteValue(const std::string &valueName) const {
 
 // ---------------------------------------------------------------------------
 const char *const kFontsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-const char *const kSystemFontsFolder = "C:\\Windows\\Fonts\\";
 
 const char *scopeTag(HKEY root) { return root == HKEY_CURRENT_USER ? "[当前用户字体]" : "[系统所有用户字体]"; }
 
@@ -372,12 +370,13 @@ bool deleteFontRegValue(HKEY root, const std::string &valueName) {
     return removeFontEntry(root, key, valueName);
 }
 
-std::string localFontsFolder() {
-    wchar_t buffer[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_LOCAL_APPDATA, FALSE);
-    return wideToUtf8(buffer) + "\\Microsoft\\Windows\\Fonts\\";
-}
+std::string systemFontsFolder() { return wideToUtf8(safefile::systemFontsFolder()) + "\\"; }
+
+std::string localFontsFolder() { return wideToUtf8(safefile::userFontsFolder(safefile::processElevated())) + "\\"; }
 
 bool isSystemFontPath(const std::string &path) {
-    return toLower(weaklyCanonicalText(path)).find("c:\\windows\\fonts") != std::string::npos;
+    const std::string folder = toLower(systemFontsFolder());
+    std::string canonical = toLower(weaklyCanonicalText(path));
+    if (canonical.rfind("\\\\?\\", 0) == 0) canonical.erase(0, 4);
+    return folder.size() > 1 && canonical.rfind(folder, 0) == 0;
 }

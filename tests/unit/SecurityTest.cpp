@@ -1,0 +1,364 @@
+// Attacks on the elevated installer, as another program of the same user would make them:
+// font entries, lists and result paths that lead out of the fonts folders, and links on the
+// way (made from the Linux side by tests/harness/prefix.d/30-links.sh: Wine creates none).
+// Every process under Wine counts as elevated, so the elevated rules are what runs here,
+// through the library's core in this process and through Marlet.exe.
+#include "common/SafeFile.h"
+#include "common/Status.h"
+#include "interactive/win/FontUtil.h"
+#include "support/ChildProcess.h"
+#include "support/CoreFixtures.h"
+#include "support/LogCapture.h"
+#include "support/MiniFont.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace fs = std::filesystem;
+using namespace corefix;
+using testsupport::TempDir;
+
+namespace {
+
+const std::string kVictim = "C:\\VorlaVictim";  // nothing in here may change
+const std::string kLinks = "C:\\VorlaLinks";
+
+// Every file under the victim folder with its bytes.
+std::map<std::string, std::string> victimFiles() {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(utf8ToWide(kVictim), ec); !ec && it != fs::end(it);
+         it.increment(ec)) {
+        if (it->is_regular_file()) files[wideToUtf8(it->path().wstring())] = readFile(wideToUtf8(it->path().wstring()));
+    }
+    return files;
+}
+
+std::string uniqueFamily(const std::string &tag) {
+    static int counter = 0;
+    return "Vorla Attack " + tag + " " + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(GetTickCount64() % 100000) + "-" + std::to_string(counter++);
+}
+
+std::string userFonts() {  // the per-user fonts folder, without the trailing backslash
+    std::string folder = localFontsFolder();
+    folder.pop_back();
+    return folder;
+}
+
+// Sets a string value under HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE for its lifetime, then puts
+// back what was there.
+class ValueForAWhile {
+public:
+    ValueForAWhile(HKEY root, const wchar_t *key, const wchar_t *name, DWORD type, const std::string &data)
+        : root_(root), key_(key), name_(name) {
+        wchar_t old[MAX_PATH] = {};
+        DWORD size = sizeof old;
+        had_ = RegGetValueW(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &type_, old, &size) == ERROR_SUCCESS;
+        old_ = old;
+        set(type, utf8ToWide(data));
+    }
+    ~ValueForAWhile() {
+        if (had_) {
+            set(type_, old_);
+        } else {
+            RegDeleteKeyValueW(root_, key_, name_);
+        }
+    }
+    ValueForAWhile(const ValueForAWhile &) = delete;
+    ValueForAWhile &operator=(const ValueForAWhile &) = delete;
+
+private:
+    void set(DWORD type, const std::wstring &data) const {
+        RegSetKeyValueW(root_, key_, name_, type, data.c_str(),
+                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    }
+    HKEY root_;
+    const wchar_t *key_;
+    const wchar_t *name_;
+    bool had_ = false;
+    DWORD type_ = REG_SZ;
+    std::wstring old_;
+};
+
+const wchar_t *const kShellFolderKeys[] = {
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
+
+// For its lifetime the user's shell settings name "Local AppData" at localAppData.
+class RedirectedLocalAppData {
+public:
+    explicit RedirectedLocalAppData(const std::string &localAppData) {
+        for (const wchar_t *key : kShellFolderKeys)
+            values_.emplace_back(std::make_unique<ValueForAWhile>(HKEY_CURRENT_USER, key, L"Local AppData",
+                                                                  REG_EXPAND_SZ, localAppData));
+    }
+
+private:
+    std::vector<std::unique_ptr<ValueForAWhile>> values_;
+};
+
+// For its lifetime the user's profile is C:\VorlaProfiles\<user>, prepared by the prefix hook with
+// a per-user fonts folder that is a link to C:\VorlaVictim\redirected: the machine's profiles
+// folder (which only an administrator can change; Wine's profile lookup reads it) and the user's
+// shell settings both lead there, as they would for a profile whose folder the user replaced by a
+// junction.
+class LinkedUserFonts {
+public:
+    LinkedUserFonts()
+        : profiles_(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+                    L"ProfilesDirectory", REG_EXPAND_SZ, "C:\\VorlaProfiles"),
+          shell_(profile() + "\\AppData\\Local") {}
+
+private:
+    static std::string profile() {
+        wchar_t user[256] = {};
+        DWORD size = 256;
+        GetUserNameW(user, &size);
+        return "C:\\VorlaProfiles\\" + wideToUtf8(user);
+    }
+    ValueForAWhile profiles_;
+    RedirectedLocalAppData shell_;
+};
+
+std::wstring marletExe() { return (testsupport::buildDir() / L"Marlet.exe").wstring(); }
+
+std::string jsonPath(const std::string &path) {
+    std::string out;
+    for (char c : path) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return out;
+}
+
+testsupport::RunResult runMarlet(const std::vector<std::string> &args, const TempDir &work) {
+    std::vector<std::wstring> wide;
+    for (const auto &arg : args) wide.push_back(utf8ToWide(arg));
+    return testsupport::runProgram(marletExe(), wide, work.path(), work.path());
+}
+
+size_t linesHolding(const std::vector<std::string> &lines, const std::string &mark) {
+    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(),
+                                             [&](const std::string &l) { return l.find(mark) != std::string::npos; }));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Install and uninstall: through the core in this process and through Marlet.exe.
+
+TEST(Attacks, NothingOutsideTheFontsFoldersIsCopiedOrDeleted) {
+    enum class Where {
+        Victim,         // C:\VorlaVictim\<n>.ttf, named by a per-user entry the user wrote
+        UserFontsText,  // <per-user fonts folder>\<n>.ttf while that folder is a link
+        Source          // a font to install, in a scratch folder
+    };
+    struct Attack {
+        const char *what;
+        bool install;
+        Where where;
+        bool linkedUserFonts;
+        bool redirectedLocalAppData;
+        int status;
+        const char *logMark;  // the one log line the run must write ("" for none)
+    };
+    const std::vector<Attack> attacks = {
+        {"uninstall of a file outside the fonts folders: unregistered, file kept", false, Where::Victim, false, false,
+         Status::kDone, "[文件不在字体目录]"},
+        {"uninstall through a per-user fonts folder that is a link: unregistered, file kept", false,
+         Where::UserFontsText, true, false, Status::kDone, "[文件不在字体目录]"},
+        {"install while the user's Local AppData leads through a link: the real folder gets the copy", true,
+         Where::Source, false, true, Status::kDone, ""},
+        {"install into a per-user fonts folder that is a link: refused, nothing written", true, Where::Source, true,
+         false, Status::kCopy, "[字体目录被重定向]"},
+    };
+    ASSERT_TRUE(fs::is_directory(utf8ToWide(kLinks + "\\victim"))) << "the prefix hook 30-links.sh did not run";
+
+    for (const Attack &a : attacks) {
+        for (const bool throughMarlet : {false, true}) {
+            SCOPED_TRACE(std::string(a.what) + (throughMarlet ? " (Marlet)" : " (core)"));
+            TempDir work("attack");
+            const std::string family = uniqueFamily(a.install ? "I" : "U");
+            const std::string fileName = family + ".ttf";
+            const std::string valueName = family + " (TrueType)";
+            const std::string bytes = sfnt::miniFont({family, "", "", ""});
+            const std::string realUserFonts = userFonts();
+
+            std::optional<LinkedUserFonts> linked;
+            if (a.linkedUserFonts) linked.emplace();
+            std::optional<RedirectedLocalAppData> redirected;
+            if (a.redirectedLocalAppData) redirected.emplace(kLinks + "\\victim\\appdata");
+
+            std::string path;
+            switch (a.where) {
+            case Where::Victim:
+                path = kVictim + "\\" + fileName;
+                break;
+            case Where::UserFontsText:
+                path = userFonts() + "\\" + fileName;  // the text lies in the folder; the file does not
+                break;
+            case Where::Source:
+                path = wideToUtf8((work.path() / utf8ToWide(fileName)).wstring());
+                break;
+            }
+            writeFile(path, bytes);
+            if (!a.install) {
+                ASSERT_TRUE(addFontResource(path));
+                setRawFontValue(HKEY_CURRENT_USER, valueName, REG_SZ, path);
+            }
+            const auto before = victimFiles();
+
+            int status = -1;
+            std::vector<std::string> log;
+            if (throughMarlet) {
+                const std::string list = "[{\\'family\\':\\'" + family + "\\',\\'path\\':\\'" + jsonPath(path) +
+                                         "\\'}]";
+                const std::string result = wideToUtf8((work.path() / L"result.json").wstring());
+                const auto run = runMarlet({a.install ? "-i" : "-u", list, "-o", result}, work);
+                ASSERT_TRUE(run.finished);
+                EXPECT_EQ(run.exitCode, 0u);
+                const std::string json = readFile(result);
+                const size_t at = json.find("\"code\":\"");
+                ASSERT_NE(at, std::string::npos) << json;
+                status = std::stoi(json.substr(at + 8));
+                log = testsupport::lines(run.out);
+            } else {
+                LogCapture capture;
+                status = a.install ? installFontEntry(family, path) : uninstallFontEntry(family, "", path);
+                log = capture.messages();
+            }
+
+            EXPECT_EQ(status, a.status);
+            EXPECT_EQ(victimFiles(), before) << "a file outside the fonts folders was written or deleted";
+            if (*a.logMark) {
+                EXPECT_EQ(linesHolding(log, a.logMark), 1u);
+            }
+            const RawValue entry = readRawFontValue(HKEY_CURRENT_USER, valueName);
+            if (!a.install) {
+                EXPECT_FALSE(entry.exists) << "the font is uninstalled";
+                EXPECT_EQ(readFile(path), bytes) << "the file is kept";
+            } else if (a.status == Status::kDone) {
+                ASSERT_TRUE(entry.exists);
+                EXPECT_EQ(entry.text, realUserFonts + "\\" + fileName);
+                EXPECT_EQ(readFile(entry.text), bytes);
+            } else {
+                EXPECT_FALSE(entry.exists);
+            }
+
+            // Clean up while the links are still in place, then without them.
+            removeFontResource(path);
+            if (entry.exists) removeFontResource(entry.text);
+            deleteRawFontValue(HKEY_CURRENT_USER, valueName);
+            std::error_code ignored;
+            if (a.where != Where::Source) fs::remove(utf8ToWide(path), ignored);
+            linked.reset();
+            redirected.reset();
+            if (entry.exists) fs::remove(utf8ToWide(entry.text), ignored);
+            fs::remove_all(utf8ToWide(kVictim + "\\appdata"), ignored);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Marlet's file arguments: the result file ("-o") and the list file ("@").
+
+TEST(Attacks, MarletsResultAndListFilesFollowNoLink) {
+    struct Attack {
+        const char *what;
+        std::vector<std::string> args;  // after "-i": "<dir>" stands for the run's folder
+        DWORD exitCode;
+        const char *err;
+        const char *resultIn;  // a result file expected under the run's folder ("" for none)
+    };
+    const std::string unwritable = "Unable to open file for writing.\r\n";
+    const std::vector<Attack> attacks = {
+        {"-o through a file link", {"[]", "-o", kLinks + "\\file-link.json"}, 2, unwritable.c_str(), ""},
+        {"-o through a linked folder", {"[]", "-o", kLinks + "\\victim\\created.json"}, 2, unwritable.c_str(), ""},
+        {"-o naming a second hard link", {"[]", "-o", kLinks + "\\hard-link.json"}, 2, unwritable.c_str(), ""},
+        {"the list file through a linked folder",
+         {"@" + kLinks + "\\victim\\list.json", "-o", "<dir>\\r.json"},
+         0,
+         "Unable to read the font list file C:\\VorlaLinks\\victim\\list.json\r\n",
+         "r.json"},
+        // Not attacks: what the bridge does must still work.
+        {"-o naming an existing file by its folder's short name",
+         {"[]", "-o", "<short>\\existing.json"},
+         0,
+         "",
+         "existing.json"},
+    };
+    // A list that would install a real font, read through the link only.
+    TempDir fonts("attack-list");
+    const std::string family = uniqueFamily("List");
+    const std::string source = wideToUtf8((fonts.path() / L"list-font.ttf").wstring());
+    writeFile(source, sfnt::miniFont({family, "", "", ""}));
+    writeFile(kVictim + "\\list.json", "[{\"path\":\"" + jsonPath(source) + "\"}]");
+
+    for (const Attack &a : attacks) {
+        SCOPED_TRACE(a.what);
+        TempDir work("attack-io");
+        const fs::path longFolder = work.path() / L"a rather long folder name";
+        fs::create_directories(longFolder);
+        writeFile(wideToUtf8((longFolder / L"existing.json").wstring()), "old and longer content than the result");
+        wchar_t shortFolder[MAX_PATH] = {};
+        ASSERT_NE(GetShortPathNameW(longFolder.c_str(), shortFolder, MAX_PATH), 0u);
+        std::vector<std::string> args = {"-i"};
+        for (std::string arg : a.args) {
+            for (const auto &[mark, text] :
+                 {std::pair<std::string, std::string>{"<dir>", testsupport::textOf(work.path())},
+                  {"<short>", wideToUtf8(shortFolder)}}) {
+                const size_t at = arg.find(mark);
+                if (at != std::string::npos) arg.replace(at, mark.size(), text);
+            }
+            args.push_back(arg);
+        }
+        const auto before = victimFiles();
+        const auto run = runMarlet(args, work);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, a.exitCode);
+        EXPECT_EQ(run.err, a.err);
+        EXPECT_EQ(victimFiles(), before) << "a file outside the run's folder was written or created";
+        if (*a.resultIn) {
+            const std::string name = a.resultIn;
+            const std::string file = testsupport::textOf(name == "r.json" ? work / name
+                                                                          : longFolder / L"existing.json");
+            EXPECT_EQ(readFile(file), "[]\r\n");
+        }
+        EXPECT_FALSE(readRawFontValue(HKEY_CURRENT_USER, family + " (TrueType)").exists);
+    }
+    std::error_code ignored;
+    fs::remove(utf8ToWide(kVictim + "\\list.json"), ignored);
+}
+
+// ---------------------------------------------------------------------------------------
+// The module's pure parts.
+
+TEST(SafeFile, BaseNamesOfCopies) {
+    const std::vector<std::pair<std::wstring, std::wstring>> cases = {
+        {L"Font.ttf", L"Font.ttf"},
+        {L"字体 样本.otf", L"字体 样本.otf"},
+        {L"a.ttf:hidden", L"a.ttf"},  // an alternate stream
+        {L"a.ttf::$DATA", L"a.ttf"},  // the default stream, spelled out
+        {L"trail.ttf. . ", L"trail.ttf"},
+        {L"CON.ttf", L"_CON.ttf"},  // device names, with or without an extension
+        {L"nul", L"_nul"},
+        {L"com7.otf", L"_com7.otf"},
+        {L"COM10.ttf", L"COM10.ttf"},  // not a device
+        {L"a<b>|?*.ttf", L"a_b____.ttf"},
+        {L":stream", L"font"},
+        {L"...", L"font"},
+    };
+    for (const auto &[name, expected] : cases) EXPECT_EQ(safefile::safeBaseName(name), expected) << wideToUtf8(name);
+}
+
+// The un-elevated lookup keeps following the user's own settings; the elevated one never reads them.
+TEST(SafeFile, OnlyTheUnelevatedPerUserFolderFollowsTheUsersSettings) {
+    const std::wstring elevated = safefile::userFontsFolder(true);
+    ASSERT_FALSE(elevated.empty());
+    RedirectedLocalAppData redirected(kLinks + "\\victim\\appdata");
+    EXPECT_EQ(safefile::userFontsFolder(false), utf8ToWide(kLinks + "\\victim\\appdata\\Microsoft\\Windows\\Fonts"));
+    EXPECT_EQ(safefile::userFontsFolder(true), elevated);
+}
