@@ -230,7 +230,11 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
         return Status::kRegistry;  // the copy goes with its handle
     }
     winreg::KeyHandle key = openFontsKey(root);
-    if (!key) return Status::kRegistry;
+    if (!key) {
+        // As before, a copy stays without an entry (the same install run again takes it).
+        if (copy.renameInFolder(fonts, safefile::safeBaseName(utf8ToWide(fileNameOf(path))))) copy.keep();
+        return Status::kRegistry;
+    }
 
     // 5. The entry's name, then the copy it names: an identical copy already on the chain, or
     // the new one under the first free name of the chain (name.ttf, 0_name.ttf, ...).
