@@ -5,7 +5,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
 const vorla = require('./vorla.js');
-const standIn = require('./officeStandIn.js');
+const standIn = require('./test/support/officeStandIn.js');
 // The build the demo runs against, as scripts/demo.sh names it (the harness's environment).
 const binaries = require('./test/support/binaries.js');
 
@@ -129,7 +129,7 @@ function fontEntry(name) {
 
 function demoInstall(api, logDir) {
   section('permanent install and uninstall');
-  const { renameFont } = require('./sampleFonts.js');
+  const { renameFont } = require('./test/support/sampleFonts.js');
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-font-'));
   const source = path.join(dir, 'VorlaDemoSans.ttf');
   fs.writeFileSync(source, renameFont(fs.readFileSync('Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSans.ttf'), 'Vorla Demo Sans'));
@@ -154,7 +154,7 @@ function demoInstall(api, logDir) {
 async function demoMarlet() {
   section('installer Marlet.exe: batch install and uninstall');
   const marlet = require('./marlet.js');
-  const { writeSampleFont } = require('./sampleFonts.js');
+  const { writeSampleFont } = require('./test/support/sampleFonts.js');
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-fonts-'));
   const stamp = `${process.pid}-${Date.now() % 100000}`;
   const fonts = [
@@ -197,7 +197,7 @@ async function demoMarlet() {
 async function demoWatch(api) {
   section('feed of font changes: a font installed by Marlet arrives');
   const marlet = require('./marlet.js');
-  const { writeSampleFont } = require('./sampleFonts.js');
+  const { writeSampleFont } = require('./test/support/sampleFonts.js');
   const family = `Demo Feed ${process.pid}-${Date.now() % 100000}`;
   const file = writeSampleFont(path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-feed-')), `${family}.ttf`), family);
   const calls = [];

@@ -109,9 +109,9 @@ void measure(const char *label, const fs::path &self, const fs::path &resultFile
     constexpr int kRounds = 7;
     const std::wstring walk = L"\"" + (self.parent_path() / L"CatalogueWalk.exe").wstring() + L"\"";
     Child children[] = {
-        {L"getAvailableFonts", L"\"" + self.wstring() + L"\" --export"},
-        {L"lean walk", walk},
-        {L"collection only", walk + L" open"},
+        {L"getAvailableFonts", L"\"" + self.wstring() + L"\" --export", {}, {}},
+        {L"lean walk", walk, {}, {}},
+        {L"collection only", walk + L" open", {}, {}},
     };
     constexpr int kChildren = 3;
     for (Child &c : children)  // warm-up: file cache, wineserver
@@ -211,7 +211,7 @@ int wmain(int argc, wchar_t **argv) {
             ++copy;
             if (base.stem().wstring().find(L"-Regular") == std::wstring::npos) continue;
             const std::wstring tag = L"Copy" + std::to_wstring(copy);
-            const fs::path target = copyDir / (base.stem().wstring() + L"-" + tag + L".ttf");
+            const fs::path copyFile = copyDir / (base.stem().wstring() + L"-" + tag + L".ttf");
             std::u16string family(u"Vorla Bench ");
             for (wchar_t c : base.stem().wstring() + tag) family.push_back(char16_t(c));
             FontFixtures::FontEdits edits;
@@ -221,12 +221,12 @@ int wmain(int argc, wchar_t **argv) {
                 if (c != u' ') ps.push_back(c);
             edits.names.push_back({FontFixtures::kEnUs, FontFixtures::kPostScriptId, ps + u"-Regular"});
             try {
-                std::ofstream(target, std::ios::binary | std::ios::trunc)
+                std::ofstream(copyFile, std::ios::binary | std::ios::trunc)
                     << FontFixtures::renameFont(readAll(base), edits);
             } catch (const std::exception &e) {
                 continue;
             }
-            registerFont(key.get(), target.stem().wstring(), target.wstring());
+            registerFont(key.get(), copyFile.stem().wstring(), copyFile.wstring());
             ++copies;
             // Each copy is one more face: count after every 50th.
             if (copies % 50 == 0) faces = countFaces();

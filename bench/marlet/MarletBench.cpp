@@ -131,8 +131,9 @@ int wmain(int argc, wchar_t **argv) {
 
     HMODULE library = LoadLibraryW(argv[2]);
     using FontCall = int (*)(VorlaNode::FontForm *);
-    auto installFont = reinterpret_cast<FontCall>(GetProcAddress(library, "installFont"));
-    auto uninstallFont = reinterpret_cast<FontCall>(GetProcAddress(library, "uninstallFont"));
+    auto installFont = reinterpret_cast<FontCall>(reinterpret_cast<void (*)()>(GetProcAddress(library, "installFont")));
+    auto uninstallFont = reinterpret_cast<FontCall>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library, "uninstallFont")));
     if (!installFont || !uninstallFont) {
         std::printf("cannot load the library's exports\n");
         return 2;

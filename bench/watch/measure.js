@@ -9,7 +9,7 @@ const path = require('node:path');
 const vorla = require('../../frontend/vorla.js');
 const marlet = require('../../frontend/marlet.js');
 const binaries = require('../../frontend/test/support/binaries.js');
-const { writeSampleFont } = require('../../frontend/sampleFonts.js');
+const { writeSampleFont } = require('../../frontend/test/support/sampleFonts.js');
 
 const { koffi } = vorla;
 const api = vorla.open(binaries.dll);

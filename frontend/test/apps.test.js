@@ -7,7 +7,7 @@ const os = require('node:os');
 const path = require('node:path');
 const vorla = require('../vorla.js');
 const binaries = require('./support/binaries.js');
-const standIn = require('../officeStandIn.js');
+const standIn = require('./support/officeStandIn.js');
 
 const api = vorla.open(binaries.dll);
 

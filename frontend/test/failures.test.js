@@ -10,9 +10,9 @@ const path = require('node:path');
 const { spawnSync } = require('node:child_process');
 const vorla = require('../vorla.js');
 const binaries = require('./support/binaries.js');
-const standIn = require('../officeStandIn.js');
+const standIn = require('./support/officeStandIn.js');
 const designStandIn = require('./support/designStandIn.js');
-const { renameFont } = require('../sampleFonts.js');
+const { renameFont } = require('./support/sampleFonts.js');
 
 const api = vorla.open(binaries.dll);
 const { koffi } = vorla;

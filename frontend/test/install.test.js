@@ -8,7 +8,7 @@ const path = require('node:path');
 const { spawnSync } = require('node:child_process');
 const vorla = require('../vorla.js');
 const binaries = require('./support/binaries.js');
-const { renameFont } = require('../sampleFonts.js');
+const { renameFont } = require('./support/sampleFonts.js');
 
 const api = vorla.open(binaries.dll);
 const fontsFolder = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts');

@@ -8,7 +8,7 @@ const path = require('node:path');
 const { spawn } = require('node:child_process');
 const marlet = require('../marlet.js');
 const binaries = require('./support/binaries.js');
-const { writeSampleFont } = require('../sampleFonts.js');
+const { writeSampleFont } = require('./support/sampleFonts.js');
 
 function tempDir(tag) {
   return fs.mkdtempSync(path.join(os.tmpdir(), `${tag}-`));

@@ -11,7 +11,7 @@ const vorla = require('../vorla.js');
 const marlet = require('../marlet.js');
 const watch = require('../watch.js');
 const binaries = require('./support/binaries.js');
-const { writeSampleFont } = require('../sampleFonts.js');
+const { writeSampleFont } = require('./support/sampleFonts.js');
 
 const api = vorla.open(binaries.dll);
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'watch-'));

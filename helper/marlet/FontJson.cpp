@@ -39,7 +39,7 @@ void FontJSONObj::deserialize(const rapidjson::Value &value) {
 
 Result::Result(int status) : code(std::to_string(status)) {}
 
-ResultStr::ResultStr(int status, std::string data) : Result(status), data(std::move(data)) {}
+ResultStr::ResultStr(int status, std::string text) : Result(status), data(std::move(text)) {}
 
 void ResultStr::serialize(Tovik::RapidJsonHelper::JsonWriter &writer) const {
     writer.StartObject();

@@ -31,7 +31,7 @@ public:
 // One entry of the result list: {"data":...,"code":"<status>"}.
 class ResultStr : public Tovik::RapidJsonHelper::JsonBase, public Result {
 public:
-    ResultStr(int status, std::string data);
+    ResultStr(int status, std::string text);
     std::string data;
 
     void serialize(Tovik::RapidJsonHelper::JsonWriter &writer) const override;

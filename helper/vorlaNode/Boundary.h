@@ -5,9 +5,21 @@
 // C++ program or a JavaScript host (koffi) calls it.
 #include <windows.h>
 
+#include <cstddef>
+
 #include "common/Frame.h"
 
 namespace VorlaNode {
+
+// The calling thread's NT_TIB, through its self pointer at gs:0x30 (what NtCurrentTeb reads; read
+// here with a register operand, as gcc 12 takes the header's memory operand at a constant address
+// for an access outside any object).
+inline NT_TIB *currentTib() noexcept {
+    static_assert(offsetof(NT_TIB, Self) == 0x30, "x64 thread information block");
+    NT_TIB *tib = nullptr;
+    __asm__("movq %%gs:0x30, %0" : "=r"(tib));
+    return tib;
+}
 
 // Hides the calling thread's NT_TIB::ExceptionList for the length of one export call: sets it
 // to -1 (the end of the list) and puts the saved head back on every way out.
@@ -24,7 +36,7 @@ namespace VorlaNode {
 // stays on the calling thread: COM apartments and thread state are untouched.
 class HandlerListHidden {
 public:
-    HandlerListHidden() noexcept : tib_(reinterpret_cast<NT_TIB *>(NtCurrentTeb())), saved_(tib_->ExceptionList) {
+    HandlerListHidden() noexcept : tib_(currentTib()), saved_(tib_->ExceptionList) {
         tib_->ExceptionList = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD *>(-1);
     }
     ~HandlerListHidden() { tib_->ExceptionList = saved_; }

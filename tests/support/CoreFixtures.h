@@ -1,16 +1,15 @@
 // Fixtures of the installation-core tests: scratch registry keys, raw access to the
-// font registry values (independent of the code under test), scratch folders and fonts.
+// font registry values (independent of the code under test) and fonts.
 #pragma once
 
 #include "common/Text.h"
 #include "support/SfntBuilder.h"
+#include "support/TestSupport.h"
 
 #include <windows.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <vector>
 
 namespace corefix {
 
@@ -81,35 +80,11 @@ inline void deleteRawFontValue(HKEY root, const std::string &name) {
     RegCloseKey(key);
 }
 
-inline std::string envUtf8(const wchar_t *name) {
-    wchar_t buffer[32768] = {};
-    GetEnvironmentVariableW(name, buffer, 32768);
-    return wideToUtf8(buffer);
-}
-
-// A fresh, empty folder %TEMP%\vorla-core\<name> (UTF-8 path, backslashes, no trailing one).
-inline std::string scratchFolder(const std::string &name) {
-    const std::string folder = envUtf8(L"TEMP") + "\\vorla-core\\" + name;
-    std::error_code ec;
-    std::filesystem::remove_all(utf8ToWide(folder), ec);
-    std::filesystem::create_directories(utf8ToWide(folder));
-    return folder;
-}
-
-inline void writeFile(const std::string &path, const std::string &bytes) {
-    std::ofstream out(std::filesystem::path(utf8ToWide(path)), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string readFile(const std::string &path) {
-    std::ifstream in(std::filesystem::path(utf8ToWide(path)), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline bool exists(const std::string &path) {
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::path(utf8ToWide(path)), ec);
-}
+// The file and folder helpers of every test, under the names these tests use.
+using testsupport::exists;
+using testsupport::readFile;
+using testsupport::scratchFolder;
+using testsupport::writeFile;
 
 inline std::string toUpper(std::string text) {
     for (char &c : text) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,14 @@ inline std::string env(const char *name) {
 // Paths as UTF-8 text and back (std::filesystem::path on Windows holds UTF-16).
 inline fs::path pathOf(const std::string &utf8) { return fs::path(vorla::utf8ToWide(utf8)); }
 inline std::string textOf(const fs::path &path) { return vorla::wideToUtf8(path.wstring()); }
+
+// The build tree the suite runs from (VORLA_BUILD_DIR, set by the harness) and the test programs in it.
+inline fs::path buildDir() {
+    const std::string dir = env("VORLA_BUILD_DIR");
+    if (dir.empty()) throw std::runtime_error("VORLA_BUILD_DIR is not set");
+    return pathOf(dir);
+}
+inline std::wstring testProgram(const wchar_t *name) { return (buildDir() / L"tests" / L"bin" / name).wstring(); }
 
 // A fresh folder under the Windows temporary folder, removed with everything in it at the end.
 class TempDir {
@@ -57,14 +66,32 @@ private:
     fs::path path_;
 };
 
+// A fresh, empty folder %TEMP%\vorla-core\<name> that stays after the test (UTF-8 path, backslashes, no
+// trailing one).
+inline std::string scratchFolder(const std::string &name) {
+    const std::string folder = env("TEMP") + "\\vorla-core\\" + name;
+    std::error_code ec;
+    fs::remove_all(pathOf(folder), ec);
+    fs::create_directories(pathOf(folder));
+    return folder;
+}
+
+// Whole files, by path or by UTF-8 path text.
 inline std::string readFile(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+inline std::string readFile(const std::string &utf8Path) { return readFile(pathOf(utf8Path)); }
 
 inline void writeFile(const fs::path &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+inline void writeFile(const std::string &utf8Path, const std::string &bytes) { writeFile(pathOf(utf8Path), bytes); }
+
+inline bool exists(const std::string &utf8Path) {
+    std::error_code ec;
+    return fs::exists(pathOf(utf8Path), ec);
 }
 
 inline std::vector<std::string> lines(const std::string &text) {

@@ -30,7 +30,7 @@ namespace {
 
 const wchar_t kInDesignClsid[] = L"{F0955731-FBA8-4FAB-9185-8E4074F5C6CC}";
 
-fs::path buildDir() { return testsupport::pathOf(testsupport::env("VORLA_BUILD_DIR")); }
+using testsupport::buildDir;
 fs::path fixture(const wchar_t *exe) { return buildDir() / L"tests" / L"fixtures" / L"adobe" / exe; }
 fs::path recordOf(const fs::path &exe) { return fs::path(exe.wstring() + L".record"); }
 fs::path scriptOf(const fs::path &exe) { return fs::path(exe.wstring() + L".script"); }

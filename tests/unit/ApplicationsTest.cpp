@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "OfficeFixture.h"
+#include "support/OfficeFixture.h"
 #include "VorlaNode.h"
 
 using office::App;
@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "1"},
         RecognitionCase{"WpsNoDocumentTitle", "wps.exe", L"OpusApp", L"notes.txt", false, {}},
         RecognitionCase{"PhotoshopTitleInOtherProcess", "EXCEL.EXE", L"Edit", L"Photoshop.exe", true, "Photoshop.exe"}),
-    [](const ::testing::TestParamInfo<RecognitionCase> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<RecognitionCase> &test) { return std::string(test.param.name); });
 
 TEST(Applications, OneEntryPerProcessTopmostVisibleWindow) {
     // "Doc B" is created last and so lies on top; the hidden window is never listed.

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "OfficeFixture.h"
+#include "support/OfficeFixture.h"
 #include "VorlaNode.h"
 
 using office::App;
@@ -231,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {kExcel + " GET Application", kExcel + " GET ActiveWorkbook"},
                   "EXCEL.EXE",
                   "Error : pDisp is NULL"}),
-    [](const ::testing::TestParamInfo<ApplyCase> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ApplyCase> &test) { return std::string(test.param.name); });
 
 // A null family travels as an empty automation string (a null BSTR; the
 // marshaller hands the application an empty one).

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "OfficeFixture.h"
+#include "support/OfficeFixture.h"
 #include "interactive/win/InteractiveException.h"
 #include "interactive/win/WindowDiscovery.h"
 #include "strategy/win/Automation.h"

@@ -334,7 +334,7 @@ TEST(FontEntries, BlankNamesAreNeverDeleted) {
 
 TEST(Folders, PerUserAndAllUsers) {
     const std::string local = localFontsFolder();
-    EXPECT_EQ(local, envUtf8(L"LOCALAPPDATA") + "\\Microsoft\\Windows\\Fonts\\");
+    EXPECT_EQ(local, testsupport::env("LOCALAPPDATA") + "\\Microsoft\\Windows\\Fonts\\");
     EXPECT_STREQ(kSystemFontsFolder, "C:\\Windows\\Fonts\\");
     const std::vector<std::pair<std::string, bool>> cases = {
         {"C:\\Windows\\Fonts\\a.ttf", true},

@@ -170,7 +170,7 @@ TEST(ExceptionBoundary, StandardExceptionBecomes1111WithOneErrorLine) {
 // A marker at the head of the thread's handler list (a head that is not the list's end, so that
 // hiding and putting back are both visible), and the original head back at the end of the test.
 struct MarkedHandlerList {
-    NT_TIB *const tib = reinterpret_cast<NT_TIB *>(NtCurrentTeb());
+    NT_TIB *const tib = VorlaNode::currentTib();
     EXCEPTION_REGISTRATION_RECORD *const hidden = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD *>(-1);
     EXCEPTION_REGISTRATION_RECORD *const original = tib->ExceptionList;
     EXCEPTION_REGISTRATION_RECORD marker{};

@@ -56,10 +56,6 @@ std::vector<std::string> filesIn(const std::string &folder) {
     return names;
 }
 
-bool contains(const std::vector<std::string> &list, const std::string &item) {
-    return std::find(list.begin(), list.end(), item) != list.end();
-}
-
 // Removes what an install of this value name left behind: the entry and the file it names.
 void cleanUp(HKEY root, const std::string &valueName) {
     const RawValue value = readRawFontValue(root, valueName);
@@ -409,7 +405,7 @@ TEST(LargeFontsKey, UninstallsAmongTwoThousandOtherEntries) {
 
     EXPECT_EQ(uninstallFontEntry("", "", copies[0]), Status::kDone);
 
-    const fs::path build = testsupport::pathOf(testsupport::env("VORLA_BUILD_DIR"));
+    const fs::path build = testsupport::buildDir();
     const fs::path work = testsupport::pathOf(folder);
     const auto call = testsupport::runProgram((build / L"tests" / L"bin" / L"fontcall.exe").wstring(),
                                               {L"uninstall", utf8ToWide(copies[1])}, work, work);

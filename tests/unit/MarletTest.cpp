@@ -13,21 +13,22 @@
 #include "easylogging++.h"
 #include "common/Text.h"
 #include "support/ChildProcess.h"
+#include "support/CoreFixtures.h"
+#include "support/MessageReceiver.h"
 #include "support/MiniFont.h"
 #include "support/TestSupport.h"
 
+using testsupport::describe;
+using testsupport::Receiver;
+using testsupport::Record;
 using testsupport::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
 
-const wchar_t *const kFontsKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-
-fs::path buildDir() { return testsupport::pathOf(testsupport::env("VORLA_BUILD_DIR")); }
+using testsupport::buildDir;
+using testsupport::testProgram;
 std::wstring marletExe() { return (buildDir() / L"Marlet.exe").wstring(); }
-std::wstring testProgram(const wchar_t *name) { return (buildDir() / L"tests" / L"bin" / name).wstring(); }
-
-std::wstring wide(const std::string &utf8) { return vorla::utf8ToWide(utf8); }
 
 // A font list in the form the front end passes it: every double quote as backslash-apostrophe.
 std::string quoted(const std::string &json) {
@@ -84,24 +85,16 @@ TestFont makeFont(const fs::path &dir, const std::string &fileName, const std::s
     return {testsupport::textOf(file), chineseName.empty() ? family : chineseName};
 }
 
-// HKCU font entries, read with the wide registry functions.
+// HKCU font entries (string values only), read with the wide registry functions.
 std::optional<std::string> userFontEntry(const std::string &valueName) {
-    DWORD size = 0;
-    const std::wstring name = wide(valueName);
-    if (RegGetValueW(HKEY_CURRENT_USER, kFontsKey, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    std::wstring data(size / sizeof(wchar_t), L'\0');
-    if (RegGetValueW(HKEY_CURRENT_USER, kFontsKey, name.c_str(), RRF_RT_REG_SZ, nullptr, data.data(), &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    data.resize(wcsnlen(data.c_str(), data.size()));
-    return vorla::wideToUtf8(data);
+    const corefix::RawValue value = corefix::readRawFontValue(HKEY_CURRENT_USER, valueName);
+    if (!value.exists || value.type != REG_SZ) return std::nullopt;
+    return value.text;
 }
 
 long userFontValueCount() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kFontsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, corefix::kFontsKeyW, 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
     DWORD values = 0;
     RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
                      nullptr);
@@ -111,7 +104,7 @@ long userFontValueCount() {
 
 void ensureUserFontsKey() {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kFontsKey, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, corefix::kFontsKeyW, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
 }
@@ -121,17 +114,13 @@ void forgetUserFont(const TestFont &font) {
     if (auto copy = userFontEntry(font.valueName())) {
         std::error_code ignored;
         fs::remove(testsupport::pathOf(*copy), ignored);
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kFontsKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            RegDeleteValueW(key, wide(font.valueName()).c_str());
-            RegCloseKey(key);
-        }
+        corefix::deleteRawFontValue(HKEY_CURRENT_USER, font.valueName());
     }
 }
 
 testsupport::RunResult runMarlet(const std::vector<std::string> &args, const fs::path &workDir) {
     std::vector<std::wstring> wideArgs;
-    for (const auto &arg : args) wideArgs.push_back(wide(arg));
+    for (const auto &arg : args) wideArgs.push_back(vorla::utf8ToWide(arg));
     TempDir capture("marlet-io");
     return testsupport::runProgram(marletExe(), wideArgs, workDir, capture.path());
 }
@@ -147,72 +136,6 @@ bool isLogLine(const std::string &line) {
     for (const char *start : {"[INFO | ", "[DEBUG | ", "[ERROR | ", "[WARNING | ", "------------------"})
         if (line.rfind(start, 0) == 0) return true;
     return false;
-}
-
-// The stand-in front-end window: records every message in the WM_USER range it handles,
-// with the number of HKCU font entries at that moment.
-struct Record {
-    unsigned message = 0;
-    unsigned long long wParam = 0;
-    long long lParam = 0;
-    long fontValues = 0;
-};
-
-class Receiver {
-public:
-    // delayMs: how long the window spends on each message before it looks at the registry.
-    explicit Receiver(const TempDir &dir, int delayMs = 0)
-        : record_(dir / ("messages-" + std::to_string(counter()++) + ".txt")),
-          process_(testProgram(L"receiver.exe"), {record_.wstring(), std::to_wstring(delayMs)}, {},
-                   record_.wstring() + L".out", record_.wstring() + L".err") {
-        for (int i = 0; i < 200 && process_.started(); ++i) {
-            const std::string text = testsupport::readFile(record_);
-            const auto end = text.find('\n');
-            if (end != std::string::npos && text.rfind("ready ", 0) == 0) {
-                handle_ = text.substr(6, end - 6);
-                return;
-            }
-            Sleep(25);
-        }
-    }
-    ~Receiver() { stop(); }
-
-    const std::string &handle() const { return handle_; }
-
-    // Closes the window and returns the messages it recorded.
-    std::vector<Record> stop() {
-        if (!stopped_ && !handle_.empty()) {
-            PostMessageW(reinterpret_cast<HWND>(static_cast<INT_PTR>(std::stoll(handle_))), WM_CLOSE, 0, 0);
-            process_.wait(10000);
-        }
-        stopped_ = true;
-        std::vector<Record> records;
-        const auto lines = testsupport::lines(testsupport::readFile(record_));
-        for (size_t i = 1; i < lines.size(); ++i) {
-            Record r;
-            std::sscanf(lines[i].c_str(), "%u %llu %lld %ld", &r.message, &r.wParam, &r.lParam, &r.fontValues);
-            records.push_back(r);
-        }
-        return records;
-    }
-
-private:
-    static int &counter() {
-        static int n = 0;
-        return n;
-    }
-    fs::path record_;
-    testsupport::ChildProcess process_;
-    std::string handle_;
-    bool stopped_ = false;
-};
-
-std::string describe(const std::vector<Record> &records) {
-    std::string out;
-    for (const auto &r : records)
-        out += std::to_string(r.message) + "/" + std::to_string(r.wParam) + "/" + std::to_string(r.lParam) + "/" +
-               std::to_string(r.fontValues) + " ";
-    return out;
 }
 
 }  // namespace
@@ -452,14 +375,20 @@ TEST(MarletResults, WhereTheResultListGoes) {
         // among them the install's own outcome.
         for (size_t i = 0; i + (c.jsonOnStdout ? 1 : 0) < out.size(); ++i) EXPECT_TRUE(isLogLine(out[i])) << out[i];
         EXPECT_NE(run.out.find("[字体安装]\t[成功]"), std::string::npos);
-        if (c.jsonOnStdout) EXPECT_EQ(out.back(), json);
-        if (!c.jsonOnStdout) EXPECT_EQ(run.out.find("\"code\""), std::string::npos);
+        if (c.jsonOnStdout) {
+            EXPECT_EQ(out.back(), json);
+        }
+        if (!c.jsonOnStdout) {
+            EXPECT_EQ(run.out.find("\"code\""), std::string::npos);
+        }
 
         // Nothing but the result file appears in the working folder: no log file.
         std::vector<std::string> expectedFiles;
         if (c.file) expectedFiles.push_back(c.file);
         EXPECT_EQ(filesIn(work.path()), expectedFiles);
-        if (c.file) EXPECT_EQ(testsupport::readFile(work / c.file), json + "\r\n");
+        if (c.file) {
+            EXPECT_EQ(testsupport::readFile(work / c.file), json + "\r\n");
+        }
         EXPECT_TRUE(userFontEntry(font.valueName()).has_value());
         forgetUserFont(font);
     }
@@ -492,8 +421,8 @@ TEST(MarletRoundTrip, MarletInstallsWhatTheLibraryUninstalls) {
         ASSERT_TRUE(copy.has_value());
         ASSERT_TRUE(fs::exists(testsupport::pathOf(*copy)));
         // A process started after Marlet sees the font resource Marlet added.
-        const auto call = testsupport::runProgram(testProgram(L"fontcall.exe"), {L"uninstall", wide(*copy)}, dir.path(),
-                                                  dir.path());
+        const auto call = testsupport::runProgram(testProgram(L"fontcall.exe"),
+                                                  {L"uninstall", vorla::utf8ToWide(*copy)}, dir.path(), dir.path());
         ASSERT_TRUE(call.finished);
         ASSERT_EQ(call.exitCode, 0u) << "fontcall could not reach uninstallFont";
         EXPECT_EQ(testsupport::lines(call.out).back(), "0");  // the status follows any log lines
@@ -508,8 +437,8 @@ TEST(MarletRoundTrip, MarletUninstallsWhatTheLibraryInstalled) {
                                          makeFont(dir.path(), "four.ttf", "RoundD")};
     std::vector<ListFont> list;
     for (const auto &font : fonts) {
-        const auto call = testsupport::runProgram(testProgram(L"fontcall.exe"), {L"install", wide(font.path)},
-                                                  dir.path(), dir.path());
+        const auto call = testsupport::runProgram(testProgram(L"fontcall.exe"),
+                                                  {L"install", vorla::utf8ToWide(font.path)}, dir.path(), dir.path());
         ASSERT_TRUE(call.finished);
         ASSERT_EQ(call.exitCode, 0u) << "fontcall could not reach installFont";
         ASSERT_EQ(testsupport::lines(call.out).back(), "0");

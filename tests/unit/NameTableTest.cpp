@@ -202,8 +202,9 @@ TEST(NameTable, HostileNamesInstallUnderSafeEntryNames) {
         EXPECT_EQ(installFontEntry(c.caller, source), Status::kDone) << c.what;
         const corefix::RawValue value = corefix::readRawFontValue(HKEY_CURRENT_USER, c.valueName);
         EXPECT_TRUE(value.exists) << c.what;
-        if (!c.wrongName.empty())
+        if (!c.wrongName.empty()) {
             EXPECT_FALSE(corefix::readRawFontValue(HKEY_CURRENT_USER, c.wrongName).exists) << c.what;
+        }
         if (value.exists) {
             removeFontResource(value.text);
             std::error_code ec;

@@ -111,7 +111,7 @@ std::string percentEncoded(const std::string &name) {
 
 HostRun runHost(const testsupport::TempDir &dir, const std::vector<std::string> &names, bool holdGuard,
                 std::size_t expectedStarts) {
-    const fs::path build = testsupport::pathOf(testsupport::env("VORLA_BUILD_DIR"));
+    const fs::path build = testsupport::buildDir();
     const fs::path host = dir.path() / L"PermissionHost.exe";
     fs::copy_file(build / L"tests" / L"fixtures" / L"adobe" / L"PermissionHost.exe", host);
     std::wstring command = L"\"" + host.wstring() + L"\"" + (holdGuard ? L" --hold-guard" : L"") + L" \"" +

@@ -123,7 +123,8 @@ TEST_F(TempFont, FileHeldOpenByAnotherProcessIsUnregisteredButKept) {
     std::wstring command = L"\"" + vorla::utf8ToWide(testsupport::env("VORLA_BUILD_DIR")) +
                            L"\\tests\\bin\\FileHolder.exe\" \"" + vorla::utf8ToWide(path) + L"\" " + readyName + L" " +
                            releaseName;
-    STARTUPINFOW si = {sizeof(si)};
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     vorla::UniqueHandle process(pi.hProcess), thread(pi.hThread);

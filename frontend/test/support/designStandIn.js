@@ -4,7 +4,7 @@
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { launch } = require('../../officeStandIn');
+const { launch } = require('./officeStandIn');
 
 function program(imageName) {
   const buildDir = process.env.VORLA_BUILD_DIR || path.join(__dirname, '..', '..', '..', 'build', 'windows');

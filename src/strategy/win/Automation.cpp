@@ -1,5 +1,6 @@
 #include "strategy/win/Automation.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -17,10 +18,13 @@ namespace {
 // Failure texts are formatted into a buffer of this many characters.
 constexpr size_t kMessageSize = 1024;
 
-template <typename... Args>
-std::string format(const char *pattern, Args... args) {
+// The compiler checks each pattern against its arguments.
+__attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2))) std::string format(const char *pattern, ...) {
     char buffer[kMessageSize];
-    std::snprintf(buffer, sizeof buffer, pattern, args...);
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(buffer, sizeof buffer, pattern, args);
+    va_end(args);
     return buffer;
 }
 

@@ -21,11 +21,7 @@ namespace office {
 
 namespace fs = std::filesystem;
 
-inline fs::path buildDir() {
-    const char *dir = std::getenv("VORLA_BUILD_DIR");
-    if (dir == nullptr) throw std::runtime_error("VORLA_BUILD_DIR is not set");
-    return fs::u8path(dir);
-}
+using testsupport::buildDir;
 
 // The stand-in program of one image name ("WINWORD.EXE", "EXCEL.EXE", "POWERPNT.EXE", "wps.exe").
 inline fs::path program(const std::string &imageName) { return buildDir() / "tests" / "bin" / "office" / imageName; }

@@ -8,7 +8,7 @@ const path = require('node:path');
 const { spawn } = require('node:child_process');
 
 function program(imageName) {
-  const buildDir = process.env.VORLA_BUILD_DIR || path.join(__dirname, '..', 'build', 'windows');
+  const buildDir = process.env.VORLA_BUILD_DIR || path.join(__dirname, '..', '..', '..', 'build', 'windows');
   return path.join(buildDir, 'tests', 'bin', 'office', imageName);
 }
 
