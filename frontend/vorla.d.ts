@@ -159,8 +159,9 @@ export interface Vorla {
   /**
    * Calls listener after the installed fonts changed, from this process or any other: a change of the
    * per-user or all-users Fonts key, or a WM_FONTCHANGE broadcast; a burst of changes gives one call.
-   * Waits on a koffi worker thread and never blocks the event loop; the feed keeps the process alive
-   * until close(). A failure of the feed itself ends it and is thrown as an uncaught exception.
+   * Every feed of the process shares one asynchronous koffi wait (one thread of libuv's pool) and
+   * never blocks the event loop; a feed keeps the process alive until close(). A failure of the feed
+   * itself ends it and is thrown as an uncaught exception.
    */
   watchFonts(listener: (change: FontChange) => void, options?: WatchFontsOptions): FontWatch;
 }

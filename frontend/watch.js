@@ -2,8 +2,8 @@
 // The feed of font changes behind open().watchFonts: the per-user and the all-users Fonts keys,
 // watched with RegNotifyChangeKeyValue and one event per key, and a hidden top-level window of
 // the calling thread that sees the WM_FONTCHANGE broadcasts. The library starts no thread: the
-// events are waited on by one of koffi's worker threads (an asynchronous WaitForMultipleObjects),
-// and the window is pumped in short, non-blocking steps of the event loop. Bursts reach the
+// events of every feed are waited on by one asynchronous koffi call (WaitForMultipleObjects on a
+// thread of libuv's pool), and the window is pumped in short, non-blocking steps of the event loop. Bursts reach the
 // listener as one call: a trailing debounce with a maximum wait.
 const koffi = require('koffi');
 const { windows } = require('./marlet.js');
@@ -100,7 +100,13 @@ function keyWatch({ source, root, path }) {
       if (rc !== ERROR_KEY_DELETED) throw new Error(`${root}\\${path} cannot be watched: Windows error ${rc}`);
     }
   };
-  arm();
+  try {
+    arm();
+  } catch (e) {
+    close();
+    windows().CloseHandle(event);
+    throw e;
+  }
   return {
     source,
     event,
@@ -170,6 +176,49 @@ function broadcastWindow(onBroadcast) {
   };
 }
 
+// ---- One wait for every feed of the process ----
+// The wait holds one thread of libuv's pool (four by default, shared with fs and the promises
+// calls) for as long as any feed runs, however many feeds there are. Its first handle wakes it
+// whenever the set of watched keys changes; a key's handles are released only after the wait that
+// held them has returned. The worker never calls into JavaScript: nothing ever waits for it.
+const hub = { wake: null, watches: new Set(), retired: [], waiting: false };
+
+function hubWait() {
+  if (hub.waiting) {
+    feedCalls().SetEvent(hub.wake); // the wait returns and starts again with the current set
+    return;
+  }
+  for (const watch of hub.retired.splice(0)) watch.release();
+  if (hub.watches.size === 0) return; // nothing left to wait for: the process may end
+  hub.wake ??= createEvent(false); // kept for the life of the process
+  const list = [...hub.watches];
+  const handles = [hub.wake, ...list.map((watch) => watch.event)];
+  hub.waiting = true;
+  feedCalls().WaitForMultipleObjects.async(handles.length, handles, 0, INFINITE, (error, index) => {
+    hub.waiting = false;
+    const signalled = list[index - WAIT_OBJECT_0 - 1];
+    if (error || (index !== WAIT_OBJECT_0 && !signalled)) {
+      // The wait itself failed: every feed ends, and the failure is thrown.
+      for (const watch of list) watch.fail(error ?? new Error(`waiting for font changes failed (${index})`));
+    } else if (signalled && hub.watches.has(signalled)) {
+      signalled.signalled();
+    }
+    hubWait();
+  });
+}
+
+function hubAdd(watches) {
+  for (const watch of watches) hub.watches.add(watch);
+  hubWait();
+}
+
+function hubRemove(watches) {
+  for (const watch of watches) {
+    if (hub.watches.delete(watch)) hub.retired.push(watch);
+  }
+  hubWait();
+}
+
 // Watches the keys and the broadcasts; listener({ sources }) after each burst of changes, sources
 // naming what changed ('user', 'machine', 'broadcast'). Returns { close() }. keys: the watched
 // keys (the two Fonts keys by default).
@@ -198,62 +247,44 @@ function watchFonts(listener, options = {}, keys = fontKeys) {
     timer = setTimeout(fire, Math.max(0, Math.min(debounceMs, burstStart + maxWaitMs - now)));
   };
 
-  // Everything taken is released on every path: what failed to start, and after close() once the
-  // worker's wait has returned (a handle must outlive the wait on it).
-  const stop = createEvent(true);
+  // What failed to start is released at once; what started, by close().
   const watches = [];
   let window = null;
-  let pumping = null;
-  const release = () => {
-    for (const watch of watches) watch.release();
-    windows().CloseHandle(stop);
-  };
   try {
     for (const key of keys) watches.push(keyWatch(key));
     window = broadcastWindow(() => note('broadcast'));
   } catch (e) {
-    release();
+    for (const watch of watches) watch.release();
     throw e;
   }
-  pumping = setInterval(window.pump, pumpIntervalMs);
-
-  const shut = () => {
+  const pumping = setInterval(window.pump, pumpIntervalMs);
+  const close = () => {
+    if (closed) return;
     closed = true;
     clearTimeout(timer);
     clearInterval(pumping);
     window.destroy();
+    hubRemove(watches); // returns at once; the handles go when the wait has returned
   };
-  // One wait at a time on a koffi worker thread; its completion runs on this thread. The worker
-  // never calls into JavaScript, so nothing here ever waits for it.
-  const handles = [stop, ...watches.map((watch) => watch.event)];
-  const wait = () => {
-    feedCalls().WaitForMultipleObjects.async(handles.length, handles, 0, INFINITE, (error, index) => {
-      if (closed) {
-        release();
-        return;
-      }
-      const watch = error ? undefined : watches[index - WAIT_OBJECT_0 - 1];
+  for (const watch of watches) {
+    watch.signalled = () => {
       try {
-        if (!watch) throw error ?? new Error(`waiting for font changes failed (${index})`);
         if (watch.changed()) note(watch.source);
       } catch (e) {
-        // The feed cannot go on: it ends as after close(), and the failure is thrown.
-        shut();
-        release();
-        throw e;
+        watch.fail(e);
       }
-      wait();
-    });
-  };
-  wait();
-
-  return {
-    close() {
+    };
+    // The feed cannot go on: it ends as after close(), and the failure is thrown.
+    watch.fail = (e) => {
       if (closed) return;
-      shut();
-      feedCalls().SetEvent(stop); // the wait returns, and its completion releases the handles
-    },
-  };
+      close();
+      process.nextTick(() => {
+        throw e;
+      });
+    };
+  }
+  hubAdd(watches);
+  return { close };
 }
 
 module.exports = { watchFonts, fontKeys, defaults };

@@ -169,3 +169,20 @@ spawn('reg.exe', ['add', ${JSON.stringify(userFontsKey)}, '/v', ${JSON.stringify
   assert.deepEqual(calls, { closedEarly: 0, closedLate: 1 });
   assert.ok(ticks >= 20, `the timer ticked ${ticks} times in about 2 s of watching`);
 });
+
+// libuv's thread pool (four threads by default) also serves fs and the promises calls: however many
+// feeds run, they must hold one of its threads at most.
+test('five feeds at once leave the thread pool free for the promises calls', async () => {
+  const feeds = Array.from({ length: 5 }, () => api.watchFonts(() => {}));
+  try {
+    let limit;
+    const listed = await Promise.race([
+      Promise.all([api.promises.getAvailableFonts(), fs.promises.readdir(work)]),
+      new Promise((resolve) => { limit = setTimeout(resolve, 10000, null); }),
+    ]);
+    clearTimeout(limit);
+    assert.ok(listed, 'the promises calls did not end within 10 s');
+  } finally {
+    for (const feed of feeds) feed.close();
+  }
+});
