@@ -219,6 +219,46 @@ async function demoWatch(api) {
   console.log(`after close(), Marlet -u -> ${JSON.stringify(codes)}; listener calls: still ${calls.length}`);
 }
 
+// Cancelling a batch: the front end's "Cancel" aborts the signal halfway; Marlet finishes the font under
+// way and stops, the rejection lists what was finished, and a second run installs the rest to the end.
+async function demoMarletCancel() {
+  section('installer Marlet.exe: cancelling a batch');
+  const marlet = require('./marlet.js');
+  const { writeSampleFont } = require('./test/support/sampleFonts.js');
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-cancel-'));
+  const stamp = `${process.pid}-${Date.now() % 100000}`;
+  const fonts = Array.from({ length: 20 }, (_, i) => ({
+    family: `Demo Cancel ${i}`,
+    path: writeSampleFont(path.join(dir, `demo-cancel-${stamp}-${i}.ttf`), `Demo Cancel ${stamp} ${i}`),
+  }));
+  const folder = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts');
+  const present = () => fonts.filter((f) => fs.existsSync(path.join(folder, path.basename(f.path)))).length;
+
+  const controller = new AbortController();
+  const progress = (offset) => (index) => {
+    const done = offset + index + 1;
+    const cancel = done === fonts.length / 2 && !controller.signal.aborted;
+    console.log(`  [${'#'.repeat(done).padEnd(fonts.length, '.')}] ${done}/${fonts.length}${cancel ? '  <- Cancel' : ''}`);
+    if (cancel) controller.abort();
+  };
+  let finished = 0;
+  try {
+    await marlet.runMarlet('install', fonts, { signal: controller.signal, onProgress: progress(0), exe: binaries.marlet });
+  } catch (e) {
+    if (e.name !== 'AbortError') throw e;
+    finished = e.results.length;
+    console.log(`runMarlet rejected: ${e.name} (${e.message}); results ${JSON.stringify(e.codes)}`);
+  }
+  console.log(`  copies in the fonts folder: ${present()} of ${fonts.length}`);
+
+  const rest = await marlet.runMarlet('install', fonts.slice(finished), { onProgress: progress(finished), exe: binaries.marlet });
+  console.log(`second run, fonts ${finished}-${fonts.length - 1}: ${JSON.stringify(rest.codes)}`);
+  console.log(`  copies in the fonts folder: ${present()} of ${fonts.length}`);
+  const removed = await marlet.runMarlet('uninstall', fonts.map((f) => ({ path: path.join(folder, path.basename(f.path)) })),
+    { exe: binaries.marlet });
+  console.log(`uninstalled again: ${removed.codes.filter((c) => c === 0).length} of ${fonts.length}`);
+}
+
 // Design applications: stand-ins built by the test build (tests/fixtures/adobe) with a real window; the
 // Photoshop one serves "Photoshop.Application" in the running-object table and keeps the script that
 // "DoJavaScript" received; started again by the library, a stand-in records its command line.
@@ -278,6 +318,7 @@ async function main() {
   demoInstall(api, logDir);
   await demoMarlet();
   await demoWatch(api);
+  await demoMarletCancel();
   await demoApps(api, logDir);
   await demoCatalogue(api);
   demoTempFont(api);

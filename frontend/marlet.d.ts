@@ -64,6 +64,12 @@ export interface RunMarletOptions {
   onProgress?: (index: number, status: number) => void;
   /** Called after the last font with the number of results. */
   onDone?: (count: number) => void;
+  /**
+   * Stops the run: once aborted, Marlet finishes the font it is working on and stops (the bridge's window
+   * answers that font's message with stopAnswer); the promise rejects with a MarletAbortError. An aborted
+   * signal starts nothing. Not with window.
+   */
+  signal?: AbortSignal;
   /** Path of Marlet.exe; defaultMarletPath() by default. */
   exe?: string;
   /** Longest wait for the run, in ms (10 minutes by default; Infinity: no limit). */
@@ -82,6 +88,14 @@ export interface MarletError extends Error {
   exitCode?: number;
 }
 
+/** The rejection of a stopped run: the results of the fonts finished before the stop, in list order. */
+export interface MarletAbortError extends Error {
+  name: 'AbortError';
+  code: 'ABORT_ERR';
+  results: MarletResult[];
+  codes: number[];
+}
+
 /** A decoded progress message. */
 export type MarletMessage =
   | { type: 'font'; mode: MarletMode; index: number; status: number }
@@ -95,8 +109,11 @@ export declare const messages: Readonly<{
   uninstallDone: 0x1404;
 }>;
 
-/** Marlet's exit codes. */
-export declare const exitCodes: Readonly<{ done: 0; usage: 1; resultLost: 2; failure: 3 }>;
+/** The answer to a per-font message that stops Marlet after that font ("STOP" in ASCII). */
+export declare const stopAnswer: 0x53544f50;
+
+/** Marlet's exit codes; stopped: a window answered stopAnswer before the end of the list. */
+export declare const exitCodes: Readonly<{ done: 0; usage: 1; resultLost: 2; failure: 3; stopped: 4 }>;
 
 /** The longest command line Windows accepts, in UTF-16 units with the terminating NUL. */
 export declare const maxCommandLine: 32767;
@@ -133,5 +150,5 @@ export declare function shellStart(
   execute?: (info: ShellExecuteInfo) => ShellExecuteOutcome,
 ): ProcessHandle;
 
-/** Runs Marlet once through the shell's "runas" verb; rejects with a MarletError. */
+/** Runs Marlet once through the shell's "runas" verb; rejects with a MarletError, or a MarletAbortError when stopped. */
 export declare function runMarlet(mode: MarletMode, fonts: MarletFont[], options?: RunMarletOptions): Promise<MarletRun>;

@@ -19,8 +19,11 @@ const messages = Object.freeze({
   uninstallDone: 0x1404, // wParam 0, lParam number of results
 });
 
-// Exit codes of Marlet.
-const exitCodes = Object.freeze({ done: 0, usage: 1, resultLost: 2, failure: 3 });
+// The answer to a per-font message that stops Marlet after that font ("STOP" in ASCII; helper/marlet/Installer.h).
+const stopAnswer = 0x53544f50;
+
+// Exit codes of Marlet (stopped: the window answered stopAnswer before the end of the list).
+const exitCodes = Object.freeze({ done: 0, usage: 1, resultLost: 2, failure: 3, stopped: 4 });
 
 // The Windows error of a declined consent prompt.
 const ERROR_CANCELLED = 1223;
@@ -232,15 +235,14 @@ async function waitForExit(process, timeoutMs) {
 
 // ---- Progress: a message-only window that receives Marlet's messages ----
 const progressClass = 'VorlaMarletProgress';
-const receivers = new Map(); // window handle -> function(decoded message)
+const receivers = new Map(); // window handle -> function(decoded message) -> the answer
 let classRegistered = false;
 
 function windowProc(hwnd, message, wParam, lParam) {
   const receive = receivers.get(hwnd);
   const decoded = receive && decodeMessage(message, wParam, lParam);
   if (!decoded) return windows().DefWindowProcW(hwnd, message, wParam, lParam);
-  receive(decoded);
-  return 0;
+  return receive(decoded);
 }
 
 function registerProgressClass() {
@@ -270,15 +272,20 @@ const PM_REMOVE = 1;
 // Creates a message-only window on this thread and pumps it in short steps between the event
 // loop's other work, so each message Marlet sends is answered at once: Marlet waits for every
 // one. Messages are only queued in the window procedure; the callbacks run after the pump step.
-// Returns { handle, stop() }; stop() delivers what is left and destroys the window.
-function startProgressWindow({ onProgress, onDone }) {
+// A per-font message that arrives once signal is aborted is answered with stopAnswer, so Marlet
+// stops before the next font. Returns { handle, stop() }; stop() delivers what is left and
+// destroys the window.
+function startProgressWindow({ onProgress, onDone, signal }) {
   registerProgressClass();
   const w = windows();
   const hwnd = w.CreateWindowExW(0, progressClass, null, 0, 0, 0, 0, 0, HWND_MESSAGE, null, w.GetModuleHandleW(null), null);
   if (!hwnd) throw new Error(`the progress window could not be created: Windows error ${w.GetLastError()}`);
   const queue = [];
   let failure = null;
-  receivers.set(hwnd, (event) => queue.push(event));
+  receivers.set(hwnd, (event) => {
+    queue.push(event);
+    return event.type === 'font' && signal?.aborted ? stopAnswer : 0;
+  });
   const deliver = () => {
     while (queue.length) {
       const event = queue.shift();
@@ -324,21 +331,26 @@ function startProgressWindow({ onProgress, onDone }) {
 //   window      the front end's own window for the progress messages (decode them with decodeMessage);
 //   onProgress  (index, status) after each font, and onDone(count) after the last one, fed by a
 //               message-only window of this module (not together with window);
+//   signal      an AbortSignal: once aborted, Marlet stops after the font it is working on (the
+//               message-only window answers that font's message with stopAnswer; not with window);
 //   exe, timeoutMs, and start (the shell start: shellStart by default).
 // Rejects with an Error: code 'ELEVATION_CANCELLED' when the consent was declined, 'ENOENT' when
-// Marlet is missing, exitCode set when Marlet ended with another code than 0 (1: usage error).
+// Marlet is missing, exitCode set when Marlet ended with another code than 0 (1: usage error);
+// name 'AbortError' (code 'ABORT_ERR') when the run was stopped, with results and codes of the
+// fonts finished before the stop, in list order. A signal aborted already starts nothing.
 // Any number of fonts goes through one run: a list too long for the command line is passed in a
 // list file. The run's folder (result file, list file) is removed on every path.
 async function runMarlet(mode, fonts, options = {}) {
-  const { window, onProgress, onDone, exe = defaultMarletPath(), timeoutMs = 10 * 60 * 1000, start = shellStart } = options;
-  const progress = onProgress !== undefined || onDone !== undefined;
-  if (progress && window !== undefined && window !== null) throw new Error('give either window or onProgress/onDone');
+  const { window, onProgress, onDone, signal, exe = defaultMarletPath(), timeoutMs = 10 * 60 * 1000, start = shellStart } = options;
+  const progress = onProgress !== undefined || onDone !== undefined || signal !== undefined;
+  if (progress && window !== undefined && window !== null) throw new Error('give either window or onProgress/onDone/signal');
   marletArguments(mode, []); // checks the mode before anything is made
+  if (signal?.aborted) throw abortError(signal, []);
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'marlet-'));
   let receiver = null;
   try {
     const resultFile = path.join(dir, 'result.json');
-    if (progress) receiver = startProgressWindow({ onProgress, onDone });
+    if (progress) receiver = startProgressWindow({ onProgress, onDone, signal });
     const handle = receiver ? BigInt.asIntN(32, BigInt(receiver.handle)) : window;
     let parameters = commandLineOf(marletArguments(mode, fonts, { resultFile, window: handle }));
     if (quoteArgument(exe).length + 1 + parameters.length + 1 > maxCommandLine) {
@@ -352,6 +364,7 @@ async function runMarlet(mode, fonts, options = {}) {
       receiver = null;
       r.stop();
     }
+    if (exitCode === exitCodes.stopped) throw abortError(signal, JSON.parse(fs.readFileSync(resultFile, 'utf8')));
     if (exitCode !== exitCodes.done) {
       const why = { [exitCodes.usage]: 'usage error', [exitCodes.resultLost]: 'the result file could not be written' };
       throw Object.assign(new Error(`Marlet exited with ${exitCode}${why[exitCode] ? `: ${why[exitCode]}` : ''}`), { exitCode });
@@ -375,8 +388,15 @@ async function runMarlet(mode, fonts, options = {}) {
   }
 }
 
+// The rejection of a stopped run: results (and codes) of the fonts finished before the stop.
+function abortError(signal, results) {
+  return Object.assign(new Error(`the Marlet run was stopped after ${results.length} fonts`), {
+    name: 'AbortError', code: 'ABORT_ERR', cause: signal?.reason, results, codes: results.map((r) => Number(r.code)),
+  });
+}
+
 module.exports = {
-  messages, exitCodes, maxCommandLine, defaultMarletPath, quoteFontList, marletArguments, quoteArgument,
+  messages, stopAnswer, exitCodes, maxCommandLine, defaultMarletPath, quoteFontList, marletArguments, quoteArgument,
   decodeMessage, shellExecute, shellStart, runMarlet,
   windows, // the window and wait declarations, shared with the font-change feed (watch.js)
 };

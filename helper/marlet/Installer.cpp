@@ -18,10 +18,23 @@ namespace Marlet {
 
 namespace {
 
-void notify(std::int32_t window, unsigned message, WPARAM wParam, LPARAM lParam) {
-    if (window == 0) return;
+// Sends one message to the front end's window and returns its answer; 0 without a window,
+// and for a message the window did not take: one that no longer exists, or has stopped
+// pumping (counted as hung by the system: returns at once; hung on this message: after
+// kMessageTimeoutMs). The first such message of a run is logged; warned keeps that.
+LRESULT notify(std::int32_t window, unsigned message, WPARAM wParam, LPARAM lParam, bool &warned) {
+    if (window == 0) return 0;
     // The handle travels as a signed 32-bit number and is sign-extended, as window handles are.
-    SendMessageA(reinterpret_cast<HWND>(static_cast<INT_PTR>(window)), message, wParam, lParam);
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(reinterpret_cast<HWND>(static_cast<INT_PTR>(window)), message, wParam, lParam,
+                            SMTO_ABORTIFHUNG | SMTO_NOTIMEOUTIFNOTHUNG, kMessageTimeoutMs, &answer))
+        return static_cast<LRESULT>(answer);
+    const DWORD error = GetLastError();
+    if (!warned)
+        LOG(WARNING) << "[Marlet]\t[窗口消息]\t[跳过]\t(" << window << ")\tmessage " << message
+                     << " not taken, Windows error " << error << "; the run goes on";
+    warned = true;
+    return 0;
 }
 
 // Writes text and a line end to standard output exactly as given: the help text carries
@@ -62,6 +75,7 @@ std::vector<ResultStr> processFonts(Action action, const std::vector<FontJSONObj
     const unsigned perFont = action == Action::Install ? kInstalledOne : kUninstalledOne;
     std::vector<ResultStr> results;
     results.reserve(list.size());
+    bool warned = false;
     for (size_t i = 0; i < list.size(); ++i) {
         const int status = vorla::statusFrame(
             [&] { return step(action, list[i]); },
@@ -69,15 +83,19 @@ std::vector<ResultStr> processFonts(Action action, const std::vector<FontJSONObj
                 return std::string(action == Action::Install ? "[字体安装]" : "[字体卸载]") + "\t[异常]\t(" +
                        textOf(list[i].path) + ")\t";
             });
-        notify(window, perFont, static_cast<WPARAM>(i), static_cast<LPARAM>(status));
+        const LRESULT answer = notify(window, perFont, static_cast<WPARAM>(i), static_cast<LPARAM>(status), warned);
         results.emplace_back(status, "");
         list[i] = InteractiveFont{};
+        if (answer == kStopAnswer && i + 1 < list.size()) {
+            LOG(INFO) << "[Marlet]\t[停止]\t(" << results.size() << "/" << list.size() << ")\tstopped by the front end";
+            break;
+        }
     }
 
     if (action == Action::Install)
-        notify(window, kInstallDone, static_cast<WPARAM>(results.size()), 0);
+        notify(window, kInstallDone, static_cast<WPARAM>(results.size()), 0, warned);
     else
-        notify(window, kUninstallDone, 0, static_cast<LPARAM>(results.size()));
+        notify(window, kUninstallDone, 0, static_cast<LPARAM>(results.size()), warned);
     return results;
 }
 
@@ -95,17 +113,19 @@ int run(const Invocation &invocation) {
     }
 
     const auto fonts = parseFontList(invocation.fontList);
-    const auto json = resultListToJson(processFonts(invocation.action, fonts, invocation.window));
+    const auto results = processFonts(invocation.action, fonts, invocation.window);
+    const auto json = resultListToJson(results);
+    const int finished = results.size() < fonts.size() ? kExitStopped : kExitDone;
 
     if (!invocation.output) {
         std::cout << json << std::endl;
-        return kExitDone;
+        return finished;
     }
     if (!writeResultFile(*invocation.output, json)) {
         std::cerr << "Unable to open file for writing." << std::endl;
         return kExitResultLost;
     }
-    return kExitDone;
+    return finished;
 }
 
 }  // namespace Marlet

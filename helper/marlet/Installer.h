@@ -13,17 +13,33 @@
 
 namespace Marlet {
 
-// Window messages sent to the "-w" window (SendMessageA, so each waits for the window).
+// Window messages sent to the "-w" window. Each one waits until the window has handled it,
+// so the front end sees every message in order before the next font is processed.
 constexpr unsigned kInstalledOne = 0x1401;    // wParam index, lParam status
 constexpr unsigned kUninstalledOne = 0x1402;  // wParam index, lParam status
 constexpr unsigned kInstallDone = 0x1403;     // wParam number of results, lParam 0
 constexpr unsigned kUninstallDone = 0x1404;   // wParam 0, lParam number of results
+
+// The answer to a per-font message (0x1401, 0x1402) by which the front end stops the run:
+// the font just reported stays done, no further font is touched, and the final message
+// carries the number of fonts processed. It reads "STOP" in ASCII; any other answer (a
+// window procedure returns 0 or 1 today) lets the run go on. frontend/marlet.js and
+// marlet.d.ts hold copies, checked against this one by the bridge's tests.
+constexpr long long kStopAnswer = 0x53544F50;
+
+// A window that stops pumping messages, or no longer exists, cannot hold the run: a message
+// it has not taken within this time is skipped (one warning line per run) and the run goes
+// on. A live window that is busy is waited for as long as it takes on Windows
+// (SMTO_NOTIMEOUTIFNOTHUNG); Wine 8 applies the limit to every window.
+constexpr unsigned kMessageTimeoutMs = 5000;
 
 // Exit codes of the program.
 constexpr int kExitDone = 0;        // help shown, or the run finished and its result list was written
 constexpr int kExitUsage = 1;       // usage error; nothing was installed or uninstalled
 constexpr int kExitResultLost = 2;  // the run finished but the result file could not be written
 constexpr int kExitFailure = 3;     // an unexpected failure stopped the program before the results
+constexpr int kExitStopped = 4;     // the front end stopped the run (kStopAnswer) before the end of the
+                                    // list; the results of the fonts processed were written
 
 // One font's install or uninstall; returns its status.
 using FontStep = std::function<int(Action action, const InteractiveFont &font)>;
@@ -34,8 +50,10 @@ using FontStep = std::function<int(Action action, const InteractiveFont &font)>;
 int coreStep(Action action, const InteractiveFont &font);
 
 // Installs (Action::Install) or uninstalls every font of the list in order, sends the
-// per-font and final messages when window is not 0, and returns one result per font.
-// A font whose step throws gets 1111, with an error log line, and the loop goes on.
+// per-font and final messages when window is not 0, and returns one result per font
+// processed. A font whose step throws gets 1111, with an error log line, and the loop goes
+// on. A window that answers a per-font message with kStopAnswer ends the loop after that
+// font: fewer results than fonts mean the front end stopped the run.
 std::vector<ResultStr> processFonts(Action action, const std::vector<FontJSONObj> &fonts, std::int32_t window,
                                     const FontStep &step = coreStep);
 

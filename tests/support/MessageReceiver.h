@@ -25,9 +25,10 @@ struct Record {
 class Receiver {
 public:
     // delayMs: how long the window spends on each message before it looks at the registry.
-    explicit Receiver(const TempDir &dir, int delayMs = 0)
+    // behaviour: {"answer", n, value} or {"hang", n} (see the fixture).
+    explicit Receiver(const TempDir &dir, int delayMs = 0, const std::vector<std::wstring> &behaviour = {})
         : record_(dir / ("messages-" + std::to_string(counter()++) + ".txt")),
-          process_(testProgram(L"receiver.exe"), {record_.wstring(), std::to_wstring(delayMs)}, {},
+          process_(testProgram(L"receiver.exe"), argumentsOf(record_, delayMs, behaviour), {},
                    record_.wstring() + L".out", record_.wstring() + L".err") {
         for (int i = 0; i < 200 && process_.started(); ++i) {
             const std::string text = readFile(record_);
@@ -43,11 +44,11 @@ public:
 
     const std::string &handle() const { return handle_; }
 
-    // Closes the window and returns the messages it recorded.
-    std::vector<Record> stop() {
+    // Closes the window (ends the program after waitMs) and returns the messages it recorded.
+    std::vector<Record> stop(DWORD waitMs = 10000) {
         if (!stopped_ && !handle_.empty()) {
             PostMessageW(reinterpret_cast<HWND>(static_cast<INT_PTR>(std::stoll(handle_))), WM_CLOSE, 0, 0);
-            process_.wait(10000);
+            process_.wait(waitMs);
         }
         stopped_ = true;
         std::vector<Record> records;
@@ -61,6 +62,12 @@ public:
     }
 
 private:
+    static std::vector<std::wstring> argumentsOf(const fs::path &record, int delayMs,
+                                                 const std::vector<std::wstring> &behaviour) {
+        std::vector<std::wstring> args = {record.wstring(), std::to_wstring(delayMs)};
+        args.insert(args.end(), behaviour.begin(), behaviour.end());
+        return args;
+    }
     static int &counter() {
         static int n = 0;
         return n;

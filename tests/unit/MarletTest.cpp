@@ -118,11 +118,12 @@ void forgetUserFont(const TestFont &font) {
     }
 }
 
-testsupport::RunResult runMarlet(const std::vector<std::string> &args, const fs::path &workDir) {
+testsupport::RunResult runMarlet(const std::vector<std::string> &args, const fs::path &workDir,
+                                 DWORD timeoutMs = 120000) {
     std::vector<std::wstring> wideArgs;
     for (const auto &arg : args) wideArgs.push_back(vorla::utf8ToWide(arg));
     TempDir capture("marlet-io");
-    return testsupport::runProgram(marletExe(), wideArgs, workDir, capture.path());
+    return testsupport::runProgram(marletExe(), wideArgs, workDir, capture.path(), timeoutMs);
 }
 
 std::vector<std::string> filesIn(const fs::path &dir) {
@@ -645,5 +646,137 @@ TEST(MarletListFile, AListFileThatCannotBeReadGivesAnEmptyResult) {
         EXPECT_EQ(testsupport::readFile(result), "[]\r\n");
         expectRecords(receiver.stop(), {{0x1404, 0, 0}});
         fs::remove(result);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Stopping a run from the front end, and windows that do not answer.
+
+namespace {
+
+std::vector<std::wstring> answerFrom(int message, long long value) {
+    return {L"answer", std::to_wstring(message), std::to_wstring(value)};
+}
+
+size_t countLinesWith(const std::string &text, const std::string &part) {
+    size_t n = 0;
+    for (const auto &line : testsupport::lines(text)) n += line.find(part) != std::string::npos ? 1 : 0;
+    return n;
+}
+
+}  // namespace
+
+TEST(MarletLoop, TheStopAnswerEndsTheLoopAfterThatFont_OtherAnswersDoNot) {
+    TempDir dir("marlet-stop-loop");
+    std::vector<FontJSONObj> fonts(4);
+    for (size_t i = 0; i < fonts.size(); ++i) fonts[i].path = "p" + std::to_string(i);
+    struct Case {
+        const char *what;
+        long long answer;
+        int from;  // the first message (1-based) answered with it
+        size_t processed;
+    };
+    const std::vector<Case> cases = {
+        {"stop answered to the second of four fonts", Marlet::kStopAnswer, 2, 2},
+        {"1 answered to every message", 1, 1, 4},
+        {"stop answered to the last font only", Marlet::kStopAnswer, 4, 4},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> seen;
+        const Marlet::FontStep step = [&](Marlet::Action, const InteractiveFont &font) {
+            seen.push_back(textOf(font.path));
+            return 0;
+        };
+        Receiver receiver(dir, 0, answerFrom(c.from, c.answer));
+        ASSERT_FALSE(receiver.handle().empty());
+        const auto results = Marlet::processFonts(Marlet::Action::Install, fonts, std::stoi(receiver.handle()), step);
+        EXPECT_EQ(results.size(), c.processed);
+        EXPECT_EQ(seen.size(), c.processed);
+        std::vector<Record> expected;
+        for (size_t i = 0; i < c.processed; ++i) expected.push_back({0x1401, i, 0});
+        expected.push_back({0x1403, c.processed, 0});
+        expectRecords(receiver.stop(), expected);
+    }
+}
+
+// The front end stops an install after the second font and an uninstall after the first:
+// what was finished is fully done, the rest untouched, and the results say which is which.
+TEST(MarletStop, AStoppedRunKeepsWhatItFinishedAndTouchesNothingElse) {
+    TempDir dir("marlet-stop");
+    ensureUserFontsKey();
+    const std::string stamp = std::to_string(GetCurrentProcessId());
+    std::vector<TestFont> fonts;
+    for (int i = 0; i < 3; ++i)
+        fonts.push_back(makeFont(dir.path(), "stop-" + stamp + "-" + std::to_string(i) + ".ttf", "Stop"));
+
+    Receiver installWindow(dir, 0, answerFrom(2, Marlet::kStopAnswer));
+    ASSERT_FALSE(installWindow.handle().empty());
+    const auto install = runMarlet(
+        {"-i", quoted(fontListJson({{fonts[0].path, "A", ""}, {fonts[1].path, "B", ""}, {fonts[2].path, "C", ""}})),
+         "-w", installWindow.handle(), "-o", testsupport::textOf(dir / "install.json")},
+        dir.path());
+    ASSERT_TRUE(install.finished);
+    EXPECT_EQ(install.exitCode, static_cast<DWORD>(Marlet::kExitStopped));
+    EXPECT_EQ(testsupport::readFile(dir / "install.json"), resultJson({0, 0}) + "\r\n");
+    expectRecords(installWindow.stop(), {{0x1401, 0, 0}, {0x1401, 1, 0}, {0x1403, 2, 0}});
+    const auto copy0 = userFontEntry(fonts[0].valueName());
+    const auto copy1 = userFontEntry(fonts[1].valueName());
+    ASSERT_TRUE(copy0 && copy1);
+    EXPECT_TRUE(fs::exists(testsupport::pathOf(*copy0)));
+    EXPECT_TRUE(fs::exists(testsupport::pathOf(*copy1)));
+    EXPECT_FALSE(userFontEntry(fonts[2].valueName()).has_value());
+    const fs::path fontsFolder = testsupport::pathOf(*copy0).parent_path();
+    EXPECT_FALSE(fs::exists(fontsFolder / testsupport::pathOf(fonts[2].path).filename()));
+
+    Receiver uninstallWindow(dir, 0, answerFrom(1, Marlet::kStopAnswer));
+    ASSERT_FALSE(uninstallWindow.handle().empty());
+    const auto uninstall = runMarlet({"-u", quoted(fontListJson({{*copy0, "", ""}, {*copy1, "", ""}})), "-w",
+                                      uninstallWindow.handle(), "-o", testsupport::textOf(dir / "uninstall.json")},
+                                     dir.path());
+    ASSERT_TRUE(uninstall.finished);
+    EXPECT_EQ(uninstall.exitCode, static_cast<DWORD>(Marlet::kExitStopped));
+    EXPECT_EQ(testsupport::readFile(dir / "uninstall.json"), resultJson({0}) + "\r\n");
+    expectRecords(uninstallWindow.stop(), {{0x1402, 0, 0}, {0x1404, 0, 1}});
+    EXPECT_FALSE(userFontEntry(fonts[0].valueName()).has_value());
+    EXPECT_FALSE(fs::exists(testsupport::pathOf(*copy0)));
+    EXPECT_EQ(userFontEntry(fonts[1].valueName()), copy1);
+    EXPECT_TRUE(fs::exists(testsupport::pathOf(*copy1)));
+    for (const auto &font : fonts) forgetUserFont(font);
+}
+
+// A window that stops pumping on the first message, and a handle whose window is gone: the
+// messages are skipped with one warning line, and every font is processed as without window.
+TEST(MarletMessages, AHungOrVanishedWindowIsSkippedAndTheRunGoesOn) {
+    ensureUserFontsKey();
+    struct Case {
+        const char *what;
+        bool hang;
+        std::vector<Record> recorded;
+    };
+    const std::vector<Case> cases = {
+        {"a window that hangs on its first message", true, {{0x1401, 0, 1005}}},
+        {"a window that no longer exists", false, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir("marlet-skip");
+        const TestFont font = makeFont(dir.path(), "skip.ttf", "Skip");
+        Receiver receiver(dir, 0, c.hang ? std::vector<std::wstring>{L"hang", L"1"} : std::vector<std::wstring>{});
+        ASSERT_FALSE(receiver.handle().empty());
+        if (!c.hang) receiver.stop();
+        const auto run = runMarlet({"-i",
+                                    quoted(fontListJson({{testsupport::textOf(dir / "a.ttf"), "A", ""},
+                                                         {font.path, "B", ""},
+                                                         {testsupport::textOf(dir / "c.ttf"), "C", ""}})),
+                                    "-w", receiver.handle(), "-o", testsupport::textOf(dir / "r.json")},
+                                   dir.path(), 60000);
+        ASSERT_TRUE(run.finished) << "Marlet waited for the window";
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(testsupport::readFile(dir / "r.json"), resultJson({1005, 0, 1005}) + "\r\n");
+        EXPECT_TRUE(userFontEntry(font.valueName()).has_value());
+        EXPECT_EQ(countLinesWith(run.out, "[窗口消息]\t[跳过]"), 1u) << run.out;
+        expectRecords(receiver.stop(100), c.recorded);
+        forgetUserFont(font);
     }
 }

@@ -28,6 +28,22 @@ function withOwnWindow(handle: bigint): Promise<void> {
     );
 }
 
+function cancellable(fonts: marlet.MarletFont[], controller: AbortController): Promise<number[]> {
+  return marlet.runMarlet('install', fonts, { signal: controller.signal, onProgress: () => controller.abort() }).then(
+    (run: marlet.MarletRun) => run.codes,
+    (e: unknown) => {
+      const error = e as marlet.MarletAbortError;
+      if (error.name !== 'AbortError') throw e;
+      const finished: marlet.MarletResult[] = error.results;
+      return finished.length === error.codes.length ? error.codes : [];
+    },
+  );
+}
+
+// The answer a front end's own window gives to a per-font message to stop the run.
+const stop: number = marlet.stopAnswer;
+const stopped: number = marlet.exitCodes.stopped;
+
 function onWindowMessage(message: number, wParam: bigint, lParam: bigint): void {
   const decoded = marlet.decodeMessage(message, wParam, lParam);
   if (decoded === null) return;
@@ -50,4 +66,4 @@ const id: number = marlet.messages.installDone;
 // @ts-expect-error: the mode is install or uninstall
 marlet.runMarlet('remove', []);
 
-export { batch, withOwnWindow, onWindowMessage, start, line, limit, id };
+export { batch, withOwnWindow, cancellable, stop, stopped, onWindowMessage, start, line, limit, id };
