@@ -56,6 +56,9 @@ write("name_table", "languages", font([(b"name", name_table([
     (1, 25, 33, 1, b"\xc6\xbb\xb9\xfb"), win(2, 0x0409, "Bold"), win(4, 0x0407, "Deutsch")]))]))
 write("name_table", "surrogates", font([(b"name", name_table([win(4, 0x0409, "\U0001F600\ud800x")]))]))
 write("name_table", "embedded-nul", font([(b"name", name_table([win(4, 0x0409, "X\0Evil")]))]))
+# A language counts by any name ID: English has only a style name, Chinese seven IDs.
+write("name_table", "style-only", font([(b"name", name_table([win(6, 0x0411, "Nihon-PS"), win(2, 0x0409, "Bold")]))]))
+write("name_table", "chinese-0-6", font([(b"name", name_table([win(i, 0x0804, "\u4e2d %d" % i) for i in range(7)]))]))
 write("name_table", "hostile-20000", hostile(20000))
 write("name_table", "hostile-65535", hostile(65535))
 

@@ -105,11 +105,10 @@ HRESULT readFilePath(IDWriteFontFace *face, std::string *path) {
         [&](wchar_t *buffer, UINT32 size) { return local->GetFilePathFromKey(key, keySize, buffer, size); }, path);
 }
 
-// The identity of the face of a font file that a face is made from: the file's loader
-// and reference key and the index of the face in the file, read through the face
-// reference without making a face object. Simulated bold and oblique faces share the
-// identity of their face. "" when the font does not offer IDWriteFont3 or the
-// reference cannot be read.
+// The identity of the file face that a face is made from, read through the face
+// reference without making a face object. "" when the font does not offer IDWriteFont3
+// and IDWriteFontFaceReference1 or the reference cannot be read: such a face has its
+// own name read.
 std::string fileFaceOf(const vorla::ComPtr<IDWriteFont> &font) {
     const auto font3 = font.query<IDWriteFont3>();
     if (!font3) return {};
@@ -118,15 +117,24 @@ std::string fileFaceOf(const vorla::ComPtr<IDWriteFont> &font) {
     vorla::ComPtr<IDWriteFontFileLoader> loader;
     const void *key = nullptr;
     UINT32 keySize = 0;
-    if (FAILED(font3->GetFontFaceReference(reference.put())) || FAILED(reference->GetFontFile(file.put())) || !file ||
-        FAILED(file->GetLoader(loader.put())) || FAILED(file->GetReferenceKey(&key, &keySize)))
+    if (FAILED(font3->GetFontFaceReference(reference.put())) || !reference ||
+        FAILED(reference->GetFontFile(file.put())) || !file || FAILED(file->GetLoader(loader.put())) ||
+        FAILED(file->GetReferenceKey(&key, &keySize)))
         return {};
-    const IDWriteFontFileLoader *loaderAddress = loader.get();
-    const UINT32 index = reference->GetFontFaceIndex();
-    std::string id(reinterpret_cast<const char *>(&loaderAddress), sizeof loaderAddress);
-    id.append(reinterpret_cast<const char *>(&index), sizeof index);
-    id.append(static_cast<const char *>(key), keySize);
-    return id;
+    // Without the axis values the named instances of a variable font (listed as faces of
+    // their own on Windows 10 and later) could not be told apart.
+    const auto reference1 = reference.query<IDWriteFontFaceReference1>();
+    if (!reference1) return {};
+    std::vector<DWRITE_FONT_AXIS_VALUE> values(reference1->GetFontAxisValueCount());
+    if (!values.empty() && FAILED(reference1->GetFontAxisValues(values.data(), static_cast<UINT32>(values.size()))))
+        return {};
+    FileFace face;
+    face.loader = loader.get();
+    face.faceIndex = reference->GetFontFaceIndex();
+    face.referenceKey = std::string_view(static_cast<const char *>(key), keySize);
+    for (const DWRITE_FONT_AXIS_VALUE &value : values)
+        face.axisValues.emplace_back(static_cast<std::uint32_t>(value.axisTag), value.value);
+    return fileFaceIdentity(face);
 }
 
 // Everything but the PostScript name, which the caller has read already, from the
@@ -157,6 +165,22 @@ HRESULT buildDescriptor(IDWriteFont *font, const vorla::ComPtr<IDWriteFontFace> 
 
 }  // namespace
 
+std::string fileFaceIdentity(const FileFace &face) {
+    std::string id;
+    auto append = [&id](const auto &value) { id.append(reinterpret_cast<const char *>(&value), sizeof value); };
+    append(face.loader);
+    append(face.faceIndex);
+    // The key's length first: where the key ends and the axis values begin is then
+    // part of the text, so no key can pass for another key plus axis values.
+    append(static_cast<std::uint64_t>(face.referenceKey.size()));
+    id.append(face.referenceKey);
+    for (const auto &[tag, value] : face.axisValues) {
+        append(tag);
+        append(value == 0.0f ? 0.0f : value);  // -0 and +0 are one position
+    }
+    return id;
+}
+
 HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, const std::string &familyLocale) {
     vorla::ComPtr<IDWriteFactory> factory;
     HRESULT hr = DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
@@ -172,7 +196,8 @@ HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, cons
     // reading a name without a live face object costs as much as making one (the font
     // system opens and parses the file), and every family lists two or three simulated
     // faces beside each face of its files. The PostScript name is the file face's (name
-    // 6 of its naming table); simulations do not change it. Two identities for one file
+    // 6 of its naming table); simulations do not change it, named instances of a variable
+    // font do (their identities differ by their axis values). Two identities for one file
     // face (another loader object) only cost a second read.
     std::unordered_map<std::string, std::string> nameOfFileFace;
     auto result = std::make_unique<FontList>();

@@ -4,8 +4,11 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace FontManager {
@@ -29,14 +32,30 @@ public:
 
 using FontList = std::vector<std::unique_ptr<FontDescriptor>>;
 
+// What tells a face of a font file apart from the others before its names are read:
+// the file (its loader object and reference key), the index of the face in the file and,
+// for a named instance of a variable font, its axis values. Simulated bold and oblique
+// faces are made from a file face and share its identity (and its PostScript name); the
+// named instances of one variable file face each have their own (and their own names).
+struct FileFace {
+    const void *loader = nullptr;
+    std::uint32_t faceIndex = 0;
+    std::string_view referenceKey;
+    std::vector<std::pair<std::uint32_t, float>> axisValues;  // tag, value, as the face reference gives them
+};
+
+// The identity as one comparable text: equal texts for equal file faces and nothing else.
+std::string fileFaceIdentity(const FileFace &face);
+
 // The enumerator; one instance serves one enumeration and keeps nothing between calls.
 class FontManagerImpl {
 public:
     // How the PostScript names for the duplicate test are read; both give the same list.
-    // FaceReferences reads the name once per face of a font file, found through the
-    // face reference (IDWriteFont3), and hands it to the faces made from the same file
-    // face (the simulated bold and oblique ones). FaceObjects, and FaceReferences for a
-    // font without the newer interface, reads every face's own name.
+    // FaceReferences reads the name once per file face (fileFaceIdentity, found through
+    // the face reference of IDWriteFont3 and IDWriteFontFaceReference1) and hands it to
+    // the faces made from the same file face (the simulated bold and oblique ones).
+    // FaceObjects, and FaceReferences for a font without the newer interfaces, reads
+    // every face's own name.
     enum class Lookup { FaceReferences, FaceObjects };
 
     explicit FontManagerImpl(Lookup lookup = Lookup::FaceReferences);

@@ -88,6 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         RecognitionCase{"WpsChineseWorkbook", "wps.exe", L"KxFrame", L"\u5DE5\u4F5C\u7C3F1", true,
                         "\xE5\xB7\xA5\xE4\xBD\x9C\xE7\xB0\xBF"
                         "1"},
+        RecognitionCase{"WpsBooksTitle", "wps.exe", L"KxFrame", L"my books", true, "my books"},
         RecognitionCase{"WpsNoDocumentTitle", "wps.exe", L"OpusApp", L"notes.txt", false, {}},
         RecognitionCase{"PhotoshopTitleInOtherProcess", "EXCEL.EXE", L"Edit", L"Photoshop.exe", true, "Photoshop.exe"}),
     [](const ::testing::TestParamInfo<RecognitionCase> &test) { return std::string(test.param.name); });

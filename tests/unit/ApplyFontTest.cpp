@@ -257,6 +257,7 @@ TEST(ApplyFont, ProcessIdZeroTargetsTheTopmostRecognisedWindow) {
     EXPECT_EQ(apply(0, "Arial"), 0);
     EXPECT_EQ(word.calls(), wordCalls(kWord, "Arial"));
     EXPECT_TRUE(contains(log.entries("INFO"), dispatchEntry("WINWORD.EXE", "Arial", 0)));
+    EXPECT_TRUE(contains(log.entries("DEBUG"), "Get CurrentWindow name:WINWORD.EXE"));
 }
 
 // COM is initialised for the multithreaded apartment and uninitialised once per call.

@@ -2,6 +2,7 @@
 // activation, called directly.
 #include <gtest/gtest.h>
 #include <objbase.h>
+#include <oleauto.h>
 
 #include <string>
 #include <vector>
@@ -33,6 +34,25 @@ std::string messageOf(Call call) {
     }
     return "no exception";
 }
+
+// COM objects end in their own Release, never by a delete through an interface pointer: the interfaces
+// have no virtual destructor by their binary contract, so that warning cannot apply here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+// A COM object that offers IUnknown and nothing else; it lives on the test's stack.
+class UnknownOnly final : public IUnknown {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override {
+        *out = nullptr;
+        if (iid != IID_IUnknown) return E_NOINTERFACE;
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+#pragma GCC diagnostic pop
 
 // COM for the test thread, as the apply path has it.
 struct MultithreadedApartment {
@@ -90,6 +110,16 @@ TEST(AutomationCalls, FailureMessagesAndCalls) {
     // Registered for the stand-ins, but no such object is running.
     EXPECT_EQ(messageOf<NullPointerException>([] { automation::connectToApplication(L"Excel.Application"); }),
               "Error : Defined app not found");
+    {
+        // A running object without IDispatch.
+        const CLSID clsid = {0x5f1c2a3e, 0x7d41, 0x4b6a, {0x9e, 0x12, 0x3c, 0x55, 0x0a, 0x7b, 0x8d, 0x61}};
+        UnknownOnly object;
+        DWORD cookie = 0;
+        ASSERT_EQ(S_OK, RegisterActiveObject(&object, clsid, ACTIVEOBJECT_STRONG, &cookie));
+        EXPECT_EQ(messageOf<InteractiveInvokeException>([&] { automation::getRunningApplication(clsid); }),
+                  "Error : QueryInterface ERROR");
+        RevokeActiveObject(cookie, nullptr);
+    }
 
     App word(office::program("WINWORD.EXE"),
              Options{{L"Word.Application"}, {{L"OpusApp", L"Report"}}, {L"ActiveWindow"}});

@@ -6,7 +6,7 @@
 #include "common/Raii.h"
 #include "common/Text.h"
 
-#include <dwrite.h>
+#include <dwrite_3.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -162,6 +162,59 @@ TEST(FontCatalogue, ListsEachPostScriptNameOnceWithItsFirstFace) {
     EXPECT_EQ(fixturePath("VorlaTwinA.ttf"), listed["VorlaTwin"]);
     ASSERT_EQ(1u, listed.count(""));
     EXPECT_EQ(fixturePath("VorlaBareA.ttf"), listed[""]);
+}
+
+// The identity under which a PostScript name is read once and shared. Faces that share it
+// get one name, so identities of faces with different names must differ: on Windows 10
+// and later the named instances of a variable font are faces of one file face, told apart
+// only by their axis values. Wine 8 lists no named instances, hence the table.
+TEST(FontCatalogue, FileFaceIdentityKeepsNamedInstancesApart) {
+    using FontManager::FileFace;
+    const int loader = 0, otherLoader = 0;
+    const std::uint32_t weight = DWRITE_MAKE_OPENTYPE_TAG('w', 'g', 'h', 't');
+    const std::uint32_t width = DWRITE_MAKE_OPENTYPE_TAG('w', 'd', 't', 'h');
+    const float bold = 700;
+    // A reference key whose last bytes read like an axis value.
+    const std::string keyWithTail = std::string("key") + std::string(reinterpret_cast<const char *>(&weight), 4) +
+                                    std::string(reinterpret_cast<const char *>(&bold), 4);
+    struct Case {
+        const char *what;
+        FileFace a, b;
+        bool same;
+    };
+    const std::vector<Case> cases = {
+        {"one static file face (a face and its simulated bold)",
+         {&loader, 0, "key", {}},
+         {&loader, 0, "key", {}},
+         true},
+        {"one named instance", {&loader, 0, "key", {{weight, 700}}}, {&loader, 0, "key", {{weight, 700}}}, true},
+        {"one position, zero of either sign",
+         {&loader, 0, "key", {{weight, 0.0f}}},
+         {&loader, 0, "key", {{weight, -0.0f}}},
+         true},
+        {"two named instances of one file face",
+         {&loader, 0, "key", {{weight, 400}}},
+         {&loader, 0, "key", {{weight, 700}}},
+         false},
+        {"instances apart on their second axis",
+         {&loader, 0, "key", {{weight, 400}, {width, 100}}},
+         {&loader, 0, "key", {{weight, 400}, {width, 75}}},
+         false},
+        {"an instance and the file face without axis values",
+         {&loader, 0, "key", {}},
+         {&loader, 0, "key", {{weight, 400}}},
+         false},
+        {"two faces of a collection file", {&loader, 0, "key", {}}, {&loader, 1, "key", {}}, false},
+        {"two files", {&loader, 0, "key", {}}, {&loader, 0, "kez", {}}, false},
+        {"two loaders", {&loader, 0, "key", {}}, {&otherLoader, 0, "key", {}}, false},
+        {"a key that ends like axis values",
+         {&loader, 0, keyWithTail, {}},
+         {&loader, 0, "key", {{weight, bold}}},
+         false},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(c.same, FontManager::fileFaceIdentity(c.a) == FontManager::fileFaceIdentity(c.b)) << c.what;
+    }
 }
 
 // Face references (the PostScript name read once per face of a file, the file and the

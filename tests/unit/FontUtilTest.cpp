@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 namespace fs = std::filesystem;
@@ -330,6 +331,43 @@ TEST(FontEntries, BlankNamesAreNeverDeleted) {
         deleteRawFontValue(HKEY_CURRENT_USER, name);
     }
     EXPECT_FALSE(deleteFontRegValue(HKEY_CURRENT_USER, "VorlaNever Written (TrueType)"));
+}
+
+// A failure raised inside the lookup or the write is logged once with its text and
+// reported as "not found" or false. The lookup's failure here comes from the registry
+// layer (a key that is not open); a write fails inside only on a text of 2 GiB.
+TEST(FontEntries, FailuresInsideTheLookupAndTheWriteAreLogged) {
+    struct Case {
+        const char *what;
+        std::function<bool()> call;  // true when the result says "failed"
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {"lookup in a key that is not open",
+         [] { return findFontEntry(HKEY_CURRENT_CONFIG, winreg::KeyHandle(), "C:\\Fonts\\vorla.ttf").empty(); },
+         "[注册表]\t[注册表获取信息失败]"},
+        {"write of a 2 GiB path",
+         [] {
+             const winreg::KeyHandle key = openFontsKey(HKEY_CURRENT_USER);
+             std::string huge;
+             try {
+                 huge.assign(vorla::kMaxTextSize, 'a');
+             } catch (const std::bad_alloc &) {
+                 return false;  // no memory for the case: it fails visibly below
+             }
+             return !writeFontEntry(HKEY_CURRENT_USER, key, "VorlaHuge (TrueType)", huge);
+         },
+         "[注册表]\t[设置注册表值] [失败]"},
+    };
+    for (const Case &c : cases) {
+        LogCapture log;
+        EXPECT_TRUE(c.call()) << c.what;
+        const std::vector<std::string> errors = log.at(el::Level::Error);
+        ASSERT_EQ(errors.size(), 1u) << c.what;
+        EXPECT_EQ(errors[0].rfind(c.line, 0), 0u) << c.what << ": " << errors[0];
+        EXPECT_GT(errors[0].size(), c.line.size()) << c.what << ": the failure's own text follows";
+    }
+    EXPECT_FALSE(readRawFontValue(HKEY_CURRENT_USER, "VorlaHuge (TrueType)").exists);
 }
 
 TEST(Folders, PerUserAndAllUsers) {

@@ -85,6 +85,10 @@ TEST(NameTable, ChoosesLanguageBeforeNameId) {
         {"Macintosh Japanese",
          {macName(kFullName, kMacJapanese, "\x83\x65\x83\x58\x83\x67", 1)},  // テスト in code page 932
          "テスト"},
+        {"Macintosh Korean", {macName(kFullName, kMacEnglish, "\xC7\xD1\xB1\xDB", 3)}, "한글"},  // code page 949
+        {"Macintosh Traditional Chinese",
+         {macName(kFullName, kMacEnglish, "\xA4\xA4\xA4\xE5", 2)},  // code page 950
+         "中文"},
         {"Macintosh name ends at its first NUL", {macName(kFamily, kMacEnglish, std::string("Eta\0junk", 8))}, "Eta"},
         {"first record of an ID wins within a platform",
          {windowsName(kFullName, kWinEnglish, "Theta One"), windowsName(kFullName, kWinEnglish, "Theta Two")},
@@ -93,6 +97,110 @@ TEST(NameTable, ChoosesLanguageBeforeNameId) {
     };
     for (const NameCase &c : cases) {
         EXPECT_EQ(familyNameOf(namesOnly(c.records)), c.expected) << c.what;
+    }
+}
+
+// A language is chosen when it has a record of any name ID; only then are the full name,
+// family and PostScript name tried. Beside that choice: the PostScript name from any
+// record (language order first) and the subfamily of the chosen language, else English.
+TEST(NameTable, ChoosesTheLanguageByAnyNameItHas) {
+    struct Case {
+        const char *what;
+        std::vector<NameRecord> records;
+        std::string code;
+        std::string countLine, language, name, postScript, subfamily;
+    };
+    std::vector<NameRecord> chineseZeroToSix;
+    for (std::uint16_t id = 0; id <= 6; ++id)
+        chineseZeroToSix.push_back(windowsName(id, kWinChineseSimplified, "中文 " + std::to_string(id)));
+    const std::vector<Case> cases = {
+        {"English style name only: English chosen, no name, so the caller's family",
+         {windowsName(kPostScript, kWinJapanese, "Nihon-PS"), windowsName(kSubfamily, kWinEnglish, "Bold")},
+         "cn",
+         "------------------0\n",
+         "en",
+         "",
+         "Nihon-PS",
+         "Bold"},
+        {"seven Chinese name IDs are counted", chineseZeroToSix, "cn", "------------------7\n", "cn", "中文 4",
+         "中文 6", "中文 2"},
+        {"Chinese copyright only: Chinese chosen, the English full name is not used",
+         {windowsName(0, kWinChineseSimplified, "版权"), windowsName(kFullName, kWinEnglish, "Omicron Full")},
+         "cn",
+         "------------------1\n",
+         "cn",
+         "",
+         "",
+         ""},
+        {"an ID counts once over both platforms",
+         {macName(kFamily, kMacChineseSimplified, "\xC6\xBB", 25), windowsName(kFamily, kWinChineseSimplified, "视"),
+          windowsName(kFamily, kWinChineseSimplified, "视二"), windowsName(kSubfamily, kWinEnglish, "Italic")},
+         "cn",
+         "------------------1\n",
+         "cn",
+         "苹",
+         "",
+         "Italic"},
+        {"family of one language, subfamily and PostScript name of others",
+         {windowsName(kPostScript, kWinGerman, "Deutsch-PS"), windowsName(kFamily, kWinChineseSimplified, "霞鹜文楷"),
+          windowsName(kFullName, kWinEnglish, "LXGW WenKai Bold"), windowsName(kSubfamily, kWinEnglish, "Bold"),
+          windowsName(kPostScript, kWinEnglish, "LXGWWenKai-Bold")},
+         "cn",
+         "------------------1\n",
+         "cn",
+         "霞鹜文楷",
+         "LXGWWenKai-Bold",
+         "Bold"},
+        {"subfamily of the chosen language before English; Macintosh PostScript name first",
+         {windowsName(kSubfamily, kWinEnglish, "Bold"), windowsName(kSubfamily, kWinChineseSimplified, "粗体"),
+          windowsName(kPostScript, kWinJapanese, "Win-PS"), macName(kPostScript, kMacJapanese, "Mac-PS", 1)},
+         "cn",
+         "------------------1\n",
+         "cn",
+         "",
+         "Mac-PS",
+         "粗体"},
+        {"PostScript name of another language when the three have none",
+         {windowsName(kFamily, kWinEnglish, "Pi"),
+          {0, 3, 0, kPostScript, utf16be(u"Unicode-PS")},
+          windowsName(kPostScript, 0x040C, "Francais-PS"),
+          windowsName(kPostScript, kWinGerman, "Deutsch-PS")},
+         "cn",
+         "------------------0\n",
+         "en",
+         "Pi",
+         "Francais-PS",
+         ""},
+        {"\"en\" has no fallback and prints nothing",
+         {windowsName(kFullName, kWinJapanese, "ロー"), windowsName(kPostScript, kWinJapanese, "Rho-PS")},
+         "en",
+         "",
+         "",
+         "",
+         "Rho-PS",
+         ""},
+        {"an unknown code falls back from English on",
+         {windowsName(kFullName, kWinJapanese, "シグマ"), windowsName(kFullName, kWinChineseSimplified, "西格玛")},
+         "de",
+         "------------------0\n",
+         "jp",
+         "シグマ",
+         "",
+         ""},
+    };
+    for (const Case &c : cases) {
+        std::istringstream in(namesOnly(c.records));
+        testing::internal::CaptureStdout();
+        const FontNames names = readFontNames(in, c.code);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.countLine) << c.what;
+        EXPECT_EQ(names.language, c.language) << c.what;
+        EXPECT_EQ(names.name, c.name) << c.what;
+        EXPECT_EQ(names.postScriptName, c.postScript) << c.what;
+        EXPECT_EQ(names.subfamily, c.subfamily) << c.what;
+        std::istringstream again(namesOnly(c.records));
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(readFontFamilyName(again, c.code), c.name) << c.what;
+        testing::internal::GetCapturedStdout();
     }
 }
 
@@ -153,11 +261,9 @@ TEST(NameTable, HostileTablesCostNoMoreThanTheirSize) {
     for (const Case &c : cases) {
         const std::string bytes = font({{"name", c.table}});
         std::istringstream in(bytes);
-        const std::vector<FontName> names = readNameRecords(in, readTableDirectory(in));
-        EXPECT_LE(names.size(), kMaxKeptNames) << c.what;  // every kept name was decoded once
-        size_t decoded = 0;
-        for (const FontName &n : names) decoded += n.text.size();
-        EXPECT_LE(decoded, kMaxKeptNames * 0x8000 * 3) << c.what;
+        // At most the three texts of the result are decoded, each from one string.
+        const FontNames names = readFontNames(in, "en");
+        EXPECT_LE(names.name.size() + names.postScriptName.size() + names.subfamily.size(), 3u * 0xFFFF * 3) << c.what;
         EXPECT_EQ(familyNameOf(bytes, "en"), c.expected) << c.what;
     }
 }
@@ -280,11 +386,11 @@ TEST(NameTable, SurvivesRandomCorruption) {
         }
         if (random() % 3 == 0) bytes.resize(random() % (bytes.size() + 1));
         std::istringstream in(bytes);
-        std::vector<FontName> names;
-        ASSERT_NO_THROW(names = readNameRecords(in, readTableDirectory(in))) << "round " << round;
-        ASSERT_LE(names.size(), 65535u);
+        FontNames names;
+        ASSERT_NO_THROW(names = readFontNames(in, "cn")) << "round " << round;
         // Every text comes from bytes inside the file: at most 3 UTF-8 bytes per stored byte.
-        for (const FontName &n : names) ASSERT_LE(n.text.size(), 3 * bytes.size()) << "round " << round;
+        for (const std::string *text : {&names.name, &names.postScriptName, &names.subfamily})
+            ASSERT_LE(text->size(), 3 * bytes.size()) << "round " << round;
         std::istringstream again(bytes);
         std::string name;
         ASSERT_NO_THROW(name = readFontFamilyName(again, "cn"));

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,31 +16,37 @@ struct SfntTableRecord {
     std::uint32_t length = 0;
 };
 
-struct FontName {
-    int nameId = 0;
-    int platformId = 0;
-    int encodingId = 0;
-    int languageId = 0;
-    std::string text;  // UTF-8
+// What the installation core needs from a font's names. Texts are UTF-8.
+struct FontNames {
+    // The registry name: full name (4), else family (1), else PostScript name (6) of the
+    // chosen language; "" when that language has none of them or no language was chosen.
+    std::string name;
+    // Name ID 6 of the asked language, then "en", "jp", "cn" (Macintosh before Windows),
+    // else of the first record of either platform in any language; "" when there is none.
+    std::string postScriptName;
+    // Name ID 2 of the chosen language, else English; "" when there is none.
+    std::string subfamily;
+    // The chosen language: the asked code when it has names, else the first of "en",
+    // "jp", "cn" that has any (the asked code "en" has no fallback); "" when none has.
+    std::string language;
+    // Distinct name IDs of the asked language, of any ID: the number of the count line.
+    std::size_t askedIds = 0;
 };
-
-// Name IDs and languages the reader keeps: full name, family and PostScript name in
-// Chinese, English and Japanese, Macintosh and Windows platform: at most this many names.
-constexpr std::size_t kMaxKeptNames = 3 * 3 * 2;
 
 // Table directory at the start of the stream; records beyond the end of the file are dropped.
 std::vector<SfntTableRecord> readTableDirectory(std::istream &in);
-// Names of the naming table found in the directory, read in one piece (cut at the end of the file).
-std::vector<FontName> readNameRecords(std::istream &in, const std::vector<SfntTableRecord> &directory);
-// Names of one naming table, in record order. Every string must lie inside the table's
-// string storage, after the records; the first valid record of each name ID, platform
-// and language that the language preference can use is kept and decoded, the rest are
-// skipped undecoded. Windows names end at their first NUL, Macintosh names too.
-// Work and memory are bounded by the table's size.
-std::vector<FontName> readNameTable(std::string_view table);
-// Language codes: "cn", "en", "jp" (first two characters compared).
-std::map<int, std::string> namesForLanguage(const std::vector<FontName> &names, const std::string &code);
-// Tries code, then "en", "jp", "cn"; prints "------------------<n>" to stdout for codes other than "en".
-std::map<int, std::string> namesWithFallback(const std::vector<FontName> &names, const std::string &code);
-// Full name, else family, else PostScript name in the chosen language; "" when none.
+// The naming table found in the directory, read in one piece (cut at the end of the file);
+// "" when the directory has none.
+std::string readNameTableBytes(std::istream &in, const std::vector<SfntTableRecord> &directory);
+// The names of one naming table for the language code ("cn", "en", "jp"; first two
+// characters compared). A language counts as present when it has a record of any name
+// ID (Macintosh 0/11/33 or Windows 0x0409/0x0411/0x0804); the records are counted, not
+// decoded. Only the at most three texts of the result are decoded. A record whose
+// string does not lie wholly inside the string storage after the records counts as
+// absent. Windows and Macintosh names end at their first NUL. Work is bounded by the
+// table's size. Prints "------------------<askedIds>" to stdout for codes other than "en".
+FontNames chooseNames(std::string_view table, const std::string &code);
+// chooseNames on the stream's naming table (no table: no names).
+FontNames readFontNames(std::istream &in, const std::string &code);
+// readFontNames(in, code).name.
 std::string readFontFamilyName(std::istream &in, const std::string &code);
