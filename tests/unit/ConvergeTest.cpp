@@ -198,9 +198,15 @@ TEST(ConvergeInstall, EveryFaceOfARealFamilyStaysRegistered) {
         EXPECT_EQ(copies.size(), 1u) << base;
         EXPECT_FALSE(named.empty()) << base << " has no entry";
     }
+    // Whatever the outcome, nothing of these large fonts stays for the processes that follow.
     for (const fs::path &file : files) {
-        for (const std::string &copy : chainFiles(testsupport::textOf(file.filename())))
+        for (const std::string &copy : chainFiles(testsupport::textOf(file.filename()))) {
             uninstallFontEntry("", "", copy);
+            const std::string entry = getFontRegStringValueByPath(HKEY_CURRENT_USER, copy);
+            if (!entry.empty()) deleteRawFontValue(HKEY_CURRENT_USER, entry);
+            removeFontResource(copy);
+            fs::remove(testsupport::pathOf(copy), ec);
+        }
     }
 }
 
