@@ -6,6 +6,8 @@ const path = require('node:path');
 const { spawn } = require('node:child_process');
 const vorla = require('./vorla.js');
 const standIn = require('./test/support/officeStandIn.js');
+// The build the demo runs against, as scripts/demo.sh names it (the harness's environment).
+const binaries = require('./test/support/binaries.js');
 
 function section(title) {
   console.log(`\n== ${title}`);
@@ -178,16 +180,43 @@ async function demoMarlet() {
     },
   });
 
-  const installed = await marlet.runMarlet('install', fonts, progressBar(fonts.length));
+  const installed = await marlet.runMarlet('install', fonts, { ...progressBar(fonts.length), exe: binaries.marlet });
   console.log(`Marlet -i, ${fonts.length} fonts -> ${JSON.stringify(installed.results)}`);
 
   const folder = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts');
   const copies = fonts.slice(0, 3).map((f) => ({ path: path.join(folder, path.basename(f.path)) }));
   for (const c of copies) console.log(`  installed copy ${c.path}: ${fs.existsSync(c.path) ? 'present' : 'MISSING'}`);
 
-  const removed = await marlet.runMarlet('uninstall', copies, progressBar(copies.length));
+  const removed = await marlet.runMarlet('uninstall', copies, { ...progressBar(copies.length), exe: binaries.marlet });
   console.log(`Marlet -u, ${copies.length} fonts -> ${JSON.stringify(removed.results)}`);
   for (const c of copies) console.log(`  ${c.path}: ${fs.existsSync(c.path) ? 'still there' : 'removed'}`);
+}
+
+// The feed of font changes: a font that Marlet (another process) installs arrives at the listener,
+// one call for the batch, a few hundred milliseconds after the change.
+async function demoWatch(api) {
+  section('feed of font changes: a font installed by Marlet arrives');
+  const marlet = require('./marlet.js');
+  const { writeSampleFont } = require('./test/support/sampleFonts.js');
+  const family = `Demo Feed ${process.pid}-${Date.now() % 100000}`;
+  const file = writeSampleFont(path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-feed-')), `${family}.ttf`), family);
+  const calls = [];
+  const watch = api.watchFonts(({ sources }) => calls.push({ at: Date.now(), sources }));
+  console.log('watchFonts(listener): watching the Fonts keys and WM_FONTCHANGE');
+  const started = Date.now();
+  try {
+    const { codes } = await marlet.runMarlet('install', [{ family, path: file }], { exe: binaries.marlet });
+    console.log(`Marlet -i ${path.basename(file)} -> ${JSON.stringify(codes)} (run of ${Date.now() - started} ms)`);
+    for (let i = 0; i < 60 && calls.length === 0; i++) await new Promise((r) => setTimeout(r, 50));
+    await new Promise((r) => setTimeout(r, 1500)); // any further call of the same burst
+  } finally {
+    watch.close();
+  }
+  for (const c of calls) console.log(`  listener: ${JSON.stringify(c.sources)}, ${c.at - started} ms after Marlet started`);
+  console.log(`  entry: ${fontEntry(`${family} (TrueType)`)}`);
+  const copy = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts', path.basename(file));
+  const { codes } = await marlet.runMarlet('uninstall', [{ path: copy }], { exe: binaries.marlet });
+  console.log(`after close(), Marlet -u -> ${JSON.stringify(codes)}; listener calls: still ${calls.length}`);
 }
 
 // Cancelling a batch: the front end's "Cancel" aborts the signal halfway; Marlet finishes the font under
@@ -214,7 +243,7 @@ async function demoMarletCancel() {
   };
   let finished = 0;
   try {
-    await marlet.runMarlet('install', fonts, { signal: controller.signal, onProgress: progress(0) });
+    await marlet.runMarlet('install', fonts, { signal: controller.signal, onProgress: progress(0), exe: binaries.marlet });
   } catch (e) {
     if (e.name !== 'AbortError') throw e;
     finished = e.results.length;
@@ -222,10 +251,11 @@ async function demoMarletCancel() {
   }
   console.log(`  copies in the fonts folder: ${present()} of ${fonts.length}`);
 
-  const rest = await marlet.runMarlet('install', fonts.slice(finished), { onProgress: progress(finished) });
+  const rest = await marlet.runMarlet('install', fonts.slice(finished), { onProgress: progress(finished), exe: binaries.marlet });
   console.log(`second run, fonts ${finished}-${fonts.length - 1}: ${JSON.stringify(rest.codes)}`);
   console.log(`  copies in the fonts folder: ${present()} of ${fonts.length}`);
-  const removed = await marlet.runMarlet('uninstall', fonts.map((f) => ({ path: path.join(folder, path.basename(f.path)) })));
+  const removed = await marlet.runMarlet('uninstall', fonts.map((f) => ({ path: path.join(folder, path.basename(f.path)) })),
+    { exe: binaries.marlet });
   console.log(`uninstalled again: ${removed.codes.filter((c) => c === 0).length} of ${fonts.length}`);
 }
 
@@ -233,7 +263,7 @@ async function demoMarletCancel() {
 // Photoshop one serves "Photoshop.Application" in the running-object table and keeps the script that
 // "DoJavaScript" received; started again by the library, a stand-in records its command line.
 async function startDesignStandIn(exe, args) {
-  const dir = path.join(path.dirname(vorla.defaultDllPath()), 'tests', 'fixtures', 'adobe');
+  const dir = path.join(binaries.buildDir, 'tests', 'fixtures', 'adobe');
   const file = path.join(dir, exe);
   const ready = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'ready-')), 'ready');
   for (const suffix of ['.record', '.script']) fs.rmSync(file + suffix, { force: true });
@@ -282,11 +312,12 @@ function demoPermissions(api) {
 }
 
 async function main() {
-  const api = vorla.open();
+  const api = vorla.open(binaries.dll);
   const logDir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-'));
   demoFrame(api, logDir);
   demoInstall(api, logDir);
   await demoMarlet();
+  await demoWatch(api);
   await demoMarletCancel();
   await demoApps(api, logDir);
   await demoCatalogue(api);

@@ -70,7 +70,7 @@ export interface RunMarletOptions {
    * signal starts nothing. Not with window.
    */
   signal?: AbortSignal;
-  /** Path of Marlet.exe; VORLA_MARLET or Marlet.exe beside VorlaNode.dll by default. */
+  /** Path of Marlet.exe; defaultMarletPath() by default. */
   exe?: string;
   /** Longest wait for the run, in ms (10 minutes by default; Infinity: no limit). */
   timeoutMs?: number;
@@ -118,6 +118,7 @@ export declare const exitCodes: Readonly<{ done: 0; usage: 1; resultLost: 2; fai
 /** The longest command line Windows accepts, in UTF-16 units with the terminating NUL. */
 export declare const maxCommandLine: 32767;
 
+/** Marlet.exe beside the bridge: bin/Marlet.exe in the package, the build's in the source tree. */
 export declare function defaultMarletPath(): string;
 
 /** The list as Marlet reads it: JSON with every double quote written as backslash-apostrophe. */

@@ -8,7 +8,8 @@
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { koffi, defaultDllPath } = require('./vorla.js');
+const { koffi } = require('./vorla.js');
+const binaries = require('./binaries.js');
 
 // Window messages Marlet sends to the "-w" window.
 const messages = Object.freeze({
@@ -27,8 +28,9 @@ const exitCodes = Object.freeze({ done: 0, usage: 1, resultLost: 2, failure: 3, 
 // The Windows error of a declined consent prompt.
 const ERROR_CANCELLED = 1223;
 
+// Marlet.exe beside this module's library: the build in the source tree, bin/ in the package.
 function defaultMarletPath() {
-  return process.env.VORLA_MARLET || path.join(path.dirname(defaultDllPath()), 'Marlet.exe');
+  return binaries.marlet;
 }
 
 // The font list as Marlet reads it, on its command line or in a list file. Apostrophes inside the
@@ -402,4 +404,5 @@ function abortError(signal, results) {
 module.exports = {
   messages, stopAnswer, exitCodes, maxCommandLine, defaultMarletPath, quoteFontList, marletArguments, quoteArgument,
   decodeMessage, shellExecute, shellStart, runMarlet,
+  windows, // the window and wait declarations, shared with the font-change feed (watch.js)
 };

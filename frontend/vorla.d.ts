@@ -85,6 +85,28 @@ export interface VorlaPromises {
   getPermissions(): Promise<Permission[]>;
 }
 
+/** What changed since the last call of a font-change listener: the per-user Fonts key ('user'),
+ *  the all-users Fonts key ('machine'), a WM_FONTCHANGE broadcast ('broadcast'). */
+export type FontChangeSource = 'user' | 'machine' | 'broadcast';
+
+/** One call of a font-change listener: every source that changed during the burst, sorted. */
+export interface FontChange {
+  sources: FontChangeSource[];
+}
+
+/** Timing of the font-change feed: the listener runs once nothing changed for debounceMs (300 by
+ *  default), and at the latest maxWaitMs (1000 by default) after the first change of a burst. */
+export interface WatchFontsOptions {
+  debounceMs?: number;
+  maxWaitMs?: number;
+}
+
+/** A running font-change feed. */
+export interface FontWatch {
+  /** Stops the feed at once: no listener call after it; the process may end once nothing else runs. */
+  close(): void;
+}
+
 /** The koffi functions of the exports, for callers that need the records as the library sees them. */
 export interface RawExports {
   initial: KoffiFunction;
@@ -134,6 +156,14 @@ export interface Vorla {
   /** Permanent uninstall of the installed file font.path. */
   uninstallFont(font: FontForm): StatusCode;
   promises: VorlaPromises;
+  /**
+   * Calls listener after the installed fonts changed, from this process or any other: a change of the
+   * per-user or all-users Fonts key, or a WM_FONTCHANGE broadcast; a burst of changes gives one call.
+   * Every feed of the process shares one asynchronous koffi wait (one thread of libuv's pool) and
+   * never blocks the event loop; a feed keeps the process alive until close(). A failure of the feed
+   * itself ends it and is thrown as an uncaught exception.
+   */
+  watchFonts(listener: (change: FontChange) => void, options?: WatchFontsOptions): FontWatch;
 }
 
 export declare const koffi: typeof koffiModule;
@@ -151,7 +181,7 @@ export declare function takeArray<T = unknown>(
   pointer: unknown, elementType: koffiModule.TypeObject, release: (pointer: unknown) => void): T[];
 /** A FontForm record with every text present (null where missing). */
 export declare function fontForm(font?: FontForm): Required<FontForm>;
-/** The library path: VORLA_DLL, else build/windows/VorlaNode.dll of the source tree. */
+/** The library beside the bridge: bin/VorlaNode.dll in the package, the build's in the source tree. */
 export declare function defaultDllPath(): string;
-/** Loads the library and returns its exports, wrapped for JavaScript callers. */
+/** Loads the library (defaultDllPath() when no path is given) and returns its exports, wrapped for JavaScript callers. */
 export declare function open(dllPath?: string): Vorla;

@@ -1,8 +1,8 @@
 'use strict';
 // The front end's bridge to VorlaNode.dll: koffi declarations of the exchange records and of the
 // exports, and the helpers that read a returned array and hand it back to its release function.
-const path = require('node:path');
 const koffi = require('koffi');
+const binaries = require('./binaries.js');
 
 // ---- Exchange records (64-bit layout; sizes are checked in checkLayout) ----
 const VorlaConfig = koffi.struct('VorlaConfig', {
@@ -97,8 +97,9 @@ function fontForm(font = {}) {
   };
 }
 
+// The library beside this module: the build in the source tree, bin/ in the package.
 function defaultDllPath() {
-  return process.env.VORLA_DLL || path.join(__dirname, '..', 'build', 'windows', 'VorlaNode.dll');
+  return binaries.dll;
 }
 
 // Loads the library and returns its exports, wrapped for JavaScript callers.
@@ -206,6 +207,12 @@ function open(dllPath = defaultDllPath()) {
     // Permanent uninstall of the installed file font.path; returns the status code.
     uninstallFont(font) {
       return raw.uninstallFont(fontForm(font));
+    },
+    // Calls listener({ sources }) after the installed fonts changed: the per-user or all-users Fonts
+    // key ('user', 'machine') or a WM_FONTCHANGE broadcast ('broadcast'), from any process; a burst
+    // of changes gives one call (see watch.js for the timing). Returns { close() }.
+    watchFonts(listener, options) {
+      return require('./watch.js').watchFonts(listener, options);
     },
     // The same calls returning Promises (like node's fs.promises): each runs on one of koffi's
     // worker threads, so the event loop goes on while it works. Calls may overlap; results have

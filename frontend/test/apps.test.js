@@ -6,9 +6,10 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const vorla = require('../vorla.js');
+const binaries = require('./support/binaries.js');
 const standIn = require('./support/officeStandIn.js');
 
-const api = vorla.open();
+const api = vorla.open(binaries.dll);
 
 test('nothing running: an empty list', () => {
   assert.deepEqual(api.getAvailableApplications(), []);

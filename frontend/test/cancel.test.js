@@ -7,6 +7,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
 const marlet = require('../marlet.js');
+const binaries = require('./support/binaries.js');
 const { writeSampleFont } = require('./support/sampleFonts.js');
 
 const fontsFolder = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts');
@@ -72,6 +73,7 @@ test('a signal aborted before the start starts nothing', async () => {
   const controller = new AbortController();
   controller.abort();
   await assert.rejects(marlet.runMarlet('install', fonts.slice(-3), {
+    exe: binaries.marlet,
     signal: controller.signal,
     onProgress: (...e) => events.push(e),
     start: (request) => {
@@ -90,6 +92,7 @@ test('a batch of 150 aborted after the 10th progress event installs exactly the 
   let error;
   try {
     await marlet.runMarlet('install', fonts, {
+      exe: binaries.marlet,
       signal: controller.signal,
       onProgress: (index, status) => {
         events.push([index, status]);
@@ -115,7 +118,7 @@ test('a batch of 150 aborted after the 10th progress event installs exactly the 
 
   // A signal that never aborts changes nothing: the finished fonts are uninstalled in full.
   const removed = await marlet.runMarlet('uninstall', expected.map((name) => ({ path: path.join(fontsFolder, name) })),
-    { signal: new AbortController().signal });
+    { signal: new AbortController().signal, exe: binaries.marlet });
   assert.deepEqual(removed.codes, expected.map(() => 0));
   assert.deepEqual(installedHere(), { files: [], entries: [] });
 });

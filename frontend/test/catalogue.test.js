@@ -7,8 +7,9 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const vorla = require('../vorla.js');
+const binaries = require('./support/binaries.js');
 
-const api = vorla.open();
+const api = vorla.open(binaries.dll);
 const FIXTURES = 'C:\\VorlaFixtures\\catalogue\\';
 const DEJAVU = 'Z:\\usr\\share\\fonts\\truetype\\dejavu\\';
 

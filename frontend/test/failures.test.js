@@ -9,11 +9,12 @@ const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
 const vorla = require('../vorla.js');
+const binaries = require('./support/binaries.js');
 const standIn = require('./support/officeStandIn.js');
 const designStandIn = require('./support/designStandIn.js');
 const { renameFont } = require('./support/sampleFonts.js');
 
-const api = vorla.open();
+const api = vorla.open(binaries.dll);
 const { koffi } = vorla;
 const logDir = fs.mkdtempSync(path.join(os.tmpdir(), 'failures-'));
 api.initial({ logPath: logDir + path.sep, logName: 'failures' });

@@ -7,8 +7,9 @@ const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
 const vorla = require('../vorla.js');
+const binaries = require('./support/binaries.js');
 
-const api = vorla.open();
+const api = vorla.open(binaries.dll);
 
 function tempDir(tag) {
   return fs.mkdtempSync(path.join(os.tmpdir(), `${tag}-`));
@@ -86,7 +87,7 @@ test('a null or empty logPath configures no file, and nothing reaches standard o
   for (const logPath of ['null', '""']) {
     const cwd = tempDir('nolog');
     const r = runChild(
-      `const api = require(${bridgePath}).open();\n` +
+      `const api = require(${bridgePath}).open(${JSON.stringify(binaries.dll)});\n` +
         `process.exitCode = api.initial({ logPath: ${logPath}, logName: 'x' }) === 1 ? 0 : 3;\n`,
       cwd,
     );
@@ -99,7 +100,7 @@ test('a null or empty logPath configures no file, and nothing reaches standard o
 test('after initial with a log file, no line reaches standard output', () => {
   const dir = tempDir('quiet');
   const r = runChild(
-    `const api = require(${bridgePath}).open();\n` +
+    `const api = require(${bridgePath}).open(${JSON.stringify(binaries.dll)});\n` +
       `api.initial({ logPath: ${JSON.stringify(dir + path.sep)} });\n` +
       `api.initial({ logPath: ${JSON.stringify(dir + path.sep)}, logName: 'again' });\n`,
     dir,

@@ -7,9 +7,10 @@ const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
 const vorla = require('../vorla.js');
+const binaries = require('./support/binaries.js');
 const { renameFont } = require('./support/sampleFonts.js');
 
-const api = vorla.open();
+const api = vorla.open(binaries.dll);
 const fontsFolder = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts');
 const fontsKey = 'HKCU\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts';
 const dejavu = 'Z:\\usr\\share\\fonts\\truetype\\dejavu\\';

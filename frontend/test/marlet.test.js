@@ -7,6 +7,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
 const marlet = require('../marlet.js');
+const binaries = require('./support/binaries.js');
 const { writeSampleFont } = require('./support/sampleFonts.js');
 
 function tempDir(tag) {
@@ -72,6 +73,7 @@ test('a batch through the shell\'s "runas" start, with awkward paths and progres
   const seen = [];
   const events = [];
   const progress = {
+    exe: binaries.marlet,
     start: recordingStart(seen),
     onProgress: (index, status) => events.push(['font', index, status]),
     onDone: (count) => events.push(['done', count]),
@@ -89,7 +91,7 @@ test('a batch through the shell\'s "runas" start, with awkward paths and progres
   assert.deepEqual(events, [['font', 0, 0], ['font', 1, 0], ['done', 2]]);
   for (const copy of copies) assert.ok(!fs.existsSync(copy), copy);
 
-  assert.deepEqual(seen.map((s) => [s.verb, s.file]), [['runas', marlet.defaultMarletPath()], ['runas', marlet.defaultMarletPath()]]);
+  assert.deepEqual(seen.map((s) => [s.verb, s.file]), [['runas', binaries.marlet], ['runas', binaries.marlet]]);
   assert.match(seen[0].parameters, /^-i "\[/);
   assert.match(seen[0].parameters, / -o "?.+result\.json"? -w -?\d+$/);
   // Marlet runs in its own folder, and its result file exists before it starts.
@@ -115,11 +117,11 @@ test('the window handle reaches Marlet and the window gets its messages', async 
   const family = uniqueFamily('w');
   const fileName = `w-${process.pid}-${fontCounter}.ttf`;
   const font = writeSampleFont(path.join(dir, fileName), family);
-  const installed = await counting(() => marlet.runMarlet('install', [{ family, path: font }], { window: handle }));
+  const installed = await counting(() => marlet.runMarlet('install', [{ family, path: font }], { window: handle, exe: binaries.marlet }));
   assert.deepEqual(installed.value.codes, [0]);
   assert.ok(installed.ticks > 0, 'the event loop ran while Marlet worked');
   const removed = await marlet.runMarlet('uninstall', [{ path: path.join(userFontsFolder(), fileName) }],
-    { window: handle });
+    { window: handle, exe: binaries.marlet });
   assert.deepEqual(removed.codes, [0]);
 
   receiver.kill();
@@ -140,6 +142,7 @@ test('a thousand fonts go through one run in a list file, with every index repor
   const seen = [];
   const events = [];
   const { value: { codes }, ticks } = await counting(() => marlet.runMarlet('uninstall', fonts, {
+    exe: binaries.marlet,
     start: recordingStart(seen),
     onProgress: (index, status) => events.push([index, status]),
     onDone: (count) => events.push(['done', count]),

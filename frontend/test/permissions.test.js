@@ -8,8 +8,9 @@ const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
 const vorla = require('../vorla.js');
+const binaries = require('./support/binaries.js');
 
-const api = vorla.open();
+const api = vorla.open(binaries.dll);
 
 test('getPermissions lists runAdmin, granted under Wine (the user is an administrator)', () => {
   assert.deepEqual(api.getPermissions(), [{ name: 'runAdmin', granted: true }]);
@@ -38,7 +39,7 @@ test('while the relaunch guard exists, requesting runAdmin returns 0 and the pro
     const kernel32 = vorla.koffi.load('kernel32.dll');
     const CreateEventW = kernel32.func('void *CreateEventW(void *attributes, int manualReset, int initialState, const char16_t *name)');
     if (!CreateEventW(null, 0, 0, '{29544E12-024F-4BC1-A272-452DBC8E17A4}')) process.exit(3);
-    const api = vorla.open();
+    const api = vorla.open(${JSON.stringify(binaries.dll)});
     console.log('first ' + api.requestPermission('runAdmin'));
     console.log('second ' + api.requestPermission('runAdmin'));
   `);

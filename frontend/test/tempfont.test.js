@@ -11,6 +11,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawnSync } = require('node:child_process');
+const binaries = require('./support/binaries.js');
 
 const logDir = fs.mkdtempSync(path.join(os.tmpdir(), 'tempfont-log-'));
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tempfont-'));
@@ -23,7 +24,7 @@ function withLibrary(body) {
   const result = path.join(dir, 'result.json');
   fs.writeFileSync(script, `'use strict';
 const fs = require('node:fs');
-const api = require(${bridgePath}).open();
+const api = require(${bridgePath}).open(${JSON.stringify(binaries.dll)});
 api.initial({ logPath: ${JSON.stringify(logDir + path.sep)}, logName: 'temp' });
 fs.writeFileSync(${JSON.stringify(result)}, JSON.stringify((${body})(api)));
 `);

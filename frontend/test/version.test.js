@@ -2,10 +2,12 @@
 // The version resource of VorlaNode.dll, read with the platform's version API, against version().
 const test = require('node:test');
 const assert = require('node:assert/strict');
+const path = require('node:path');
 const vorla = require('../vorla.js');
+const binaries = require('./support/binaries.js');
 
 const { koffi } = vorla;
-const api = vorla.open();
+const api = vorla.open(binaries.dll);
 const versionDll = koffi.load('version.dll');
 const GetFileVersionInfoSizeW = versionDll.func('uint32_t __stdcall GetFileVersionInfoSizeW(const char16_t *name, _Out_ uint32_t *handle)');
 const GetFileVersionInfoW = versionDll.func('int __stdcall GetFileVersionInfoW(const char16_t *name, uint32_t handle, uint32_t size, void *data)');
@@ -26,7 +28,7 @@ function query(block, sub) {
 }
 
 test('file and product version are what version() returns, with the names of the library', (t) => {
-  const block = versionBlock(vorla.defaultDllPath());
+  const block = versionBlock(binaries.dll);
   t.after(() => koffi.free(block));
   const [major, minor, patch] = api.version().split('.').map(Number);
   assert.equal(api.version(), '1.0.0');
@@ -54,4 +56,10 @@ test('file and product version are what version() returns, with the names of the
       OriginalFilename: 'VorlaNode.dll',
       ProductName: 'Vorla',
     });
+});
+
+test('in the source tree the bridge names the build\'s binaries when given no path', () => {
+  const same = (a, b) => assert.equal(path.resolve(a).toLowerCase(), path.resolve(b).toLowerCase());
+  same(vorla.defaultDllPath(), binaries.dll);
+  same(require('../marlet.js').defaultMarletPath(), binaries.marlet);
 });

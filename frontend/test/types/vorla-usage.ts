@@ -61,4 +61,12 @@ const form: Required<vorla.FontForm> = vorla.fontForm({ path: 'x.ttf' });
 const taken: vorla.FontData[] = vorla.takeArray<vorla.FontData>(null, vorla.records.FontData, api.raw.releaseFontData);
 api.raw.installFont.async(form, (error: unknown, result: number) => console.log(error, result));
 
+const watch: vorla.FontWatch = api.watchFonts((change: vorla.FontChange) => {
+  const fromRegistry: boolean = change.sources.some((s: vorla.FontChangeSource) => s === 'user' || s === 'machine');
+  console.log(fromRegistry);
+}, { debounceMs: 200, maxWaitMs: 800 });
+watch.close();
+// @ts-expect-error: a change names its sources, nothing else
+api.watchFonts((change: vorla.FontChange) => change.sources.includes('hkcu'));
+
 console.log(dll, version, known, targets, names, admin, obtained, sizes, count, taken, overlapping);
