@@ -42,7 +42,7 @@ function declaredObject(text, name) {
   const m = text.match(new RegExp(`export declare const ${name}: Readonly<\\{([^}]*)\\}>`));
   assert.ok(m, `${name} declared`);
   const found = {};
-  for (const entry of m[1].matchAll(/(\w+): (0x[0-9A-Fa-f]+|\d+);/g)) found[entry[1]] = Number(entry[2]);
+  for (const entry of m[1].matchAll(/(\w+): (0x[0-9A-Fa-f]+|\d+)\s*(?:;|$)/g)) found[entry[1]] = Number(entry[2]);
   return found;
 }
 
