@@ -50,8 +50,8 @@ public:
     virtual ~PlatformFailure() = default;
 
     const char *call() const noexcept { return call_; }  // a text with static lifetime
-    std::uint32_t code() const noexcept { return code_; }
-    CodeKind kind() const noexcept { return kind_; }
+    std::uint32_t platformCode() const noexcept { return code_; }
+    CodeKind codeKind() const noexcept { return kind_; }
 
 private:
     const char *call_ = nullptr;
@@ -64,7 +64,7 @@ private:
 // ("system" for a Win32 error). Nothing for an exception without a code.
 inline void logExceptionCode(const std::exception &e) noexcept {
     if (const auto *failure = dynamic_cast<const PlatformFailure *>(&e); failure != nullptr && failure->call()) {
-        logPlatformCode(failure->call(), failure->code(), failure->kind());
+        logPlatformCode(failure->call(), failure->platformCode(), failure->codeKind());
     } else if (const auto *error = dynamic_cast<const std::system_error *>(&e)) {
         logPlatformCode(error->code().category().name(), static_cast<std::uint32_t>(error->code().value()));
     }

@@ -122,7 +122,7 @@ TEST(AutomationCalls, FailureMessagesAndCalls) {
             automation::getRunningApplication(clsid);
         } catch (const InteractiveInvokeException &e) {  // the call and its HRESULT go on with the text
             EXPECT_STREQ(e.call(), "IUnknown::QueryInterface");
-            EXPECT_EQ(e.code(), static_cast<std::uint32_t>(E_NOINTERFACE));
+            EXPECT_EQ(e.platformCode(), static_cast<std::uint32_t>(E_NOINTERFACE));
         }
         RevokeActiveObject(cookie, nullptr);
     }
