@@ -107,8 +107,8 @@ test("Marlet's messages, stop answer and exit codes: marlet.js and marlet.d.ts h
 test('the tables of README.md and docs/ list exactly the codes of the headers', () => {
   const cases = [
     [/^#+ Status codes\b/, Object.values(header.status)],
-    [/^\*\*Window messages\*\*/, Object.values(header.messages)],
-    [/^\*\*Exit codes\*\*/, Object.values(header.exitCodes)],
+    [/^(#+ |\*\*)Window messages\b/, Object.values(header.messages)],
+    [/^(#+ |\*\*)Exit codes\b/, Object.values(header.exitCodes)],
   ];
   for (const [label, values] of cases) {
     for (const { page, codes } of tablesAfter(label)) {
@@ -117,10 +117,11 @@ test('the tables of README.md and docs/ list exactly the codes of the headers', 
   }
   // The stop answer is written in hexadecimal wherever a page names it.
   const hex = `0x${header.stopAnswer.toString(16).toUpperCase()}`;
-  const named = pages().filter(([, text]) => /\*Stopping a run\.\*/.test(text));
+  const stopping = /^(#+ |\*)Stopping a run\b/m;
+  const named = pages().filter(([, text]) => stopping.test(text));
   assert.ok(named.length > 0, 'a page describes stopping a run');
   for (const [page, text] of named) {
-    const said = text.slice(text.search(/\*Stopping a run\.\*/)).match(/`(0x[0-9A-Fa-f]+)`/);
+    const said = text.slice(text.search(stopping)).match(/`(0x[0-9A-Fa-f]+)`/);
     assert.ok(said, `${page}: the stop answer's value`);
     assert.equal(said[1].toUpperCase().replace('0X', '0x'), hex, `${page}: the stop answer`);
   }

@@ -1,5 +1,5 @@
 // Marlet: installs or uninstalls a JSON list of fonts for the front end, in one
-// elevated run. See README.md for the command line, exit codes and messages.
+// elevated run. See docs/marlet.md for the command line, exit codes and messages.
 #include "CommandLine.h"
 #include "Installer.h"
 #include "ListFile.h"
