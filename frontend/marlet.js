@@ -245,21 +245,26 @@ function windowProc(hwnd, message, wParam, lParam) {
   return receive(decoded);
 }
 
-function registerProgressClass() {
-  if (classRegistered) return;
+// Registers a window class for the life of the process (the class keeps pointing at its procedure).
+// what: how errors name the class.
+function registerWindowClass(className, procedure, what) {
   const w = windows();
-  // Registered once for the life of the process: the class keeps pointing at it.
-  const proc = koffi.register(windowProc, koffi.pointer(w.WNDPROC));
+  const proc = koffi.register(procedure, koffi.pointer(w.WNDPROC));
   const atom = w.RegisterClassExW({
     cbSize: koffi.sizeof(w.WNDCLASSEXW), style: 0, lpfnWndProc: proc, cbClsExtra: 0, cbWndExtra: 0,
     hInstance: w.GetModuleHandleW(null), hIcon: null, hCursor: null, hbrBackground: null, lpszMenuName: null,
-    lpszClassName: progressClass, hIconSm: null,
+    lpszClassName: className, hIconSm: null,
   });
   if (!atom) {
     const error = w.GetLastError();
     koffi.unregister(proc);
-    throw new Error(`the progress window class could not be registered: Windows error ${error}`);
+    throw new Error(`the ${what} window class could not be registered: Windows error ${error}`);
   }
+}
+
+function registerProgressClass() {
+  if (classRegistered) return;
+  registerWindowClass(progressClass, windowProc, 'progress');
   classRegistered = true;
 }
 
@@ -405,4 +410,5 @@ module.exports = {
   messages, stopAnswer, exitCodes, maxCommandLine, defaultMarletPath, quoteFontList, marletArguments, quoteArgument,
   decodeMessage, shellExecute, shellStart, runMarlet,
   windows, // the window and wait declarations, shared with the font-change feed (watch.js)
+  registerWindowClass,
 };

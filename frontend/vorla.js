@@ -124,7 +124,7 @@ function open(dllPath = defaultDllPath()) {
     uninstallFont: lib.func('int uninstallFont(FontForm *font)'),
   };
 
-  // Readers of the list exports' results, shared by the synchronous and the promise forms.
+  // Readers of the list exports' results.
   const lists = {
     fonts(pointer, count) {
       const fonts = takeArray(pointer, FontData, raw.releaseFontData);
@@ -146,7 +146,31 @@ function open(dllPath = defaultDllPath()) {
     style: font.style ?? null,
     processId,
   });
-  // Runs an export on one of koffi's worker threads; the records are converted before the call starts.
+  const asIs = (answer) => answer;
+
+  // The exports offered both synchronously and as Promises, each in one row: `args` turns the
+  // caller's arguments into the export's (records converted before the call starts), `result`
+  // turns what the export returned (and the arguments it was given) into the answer.
+  const calls = {
+    // Permanent install of font.path for the current user; the status code.
+    installFont: { args: (font) => [fontForm(font)], result: asIs },
+    // Permanent uninstall of the installed file font.path; the status code.
+    uninstallFont: { args: (font) => [fontForm(font)], result: asIs },
+    // Temporary fonts: font = { family, path, postscriptName, style }; missing texts are passed as null.
+    installTempFont: { args: (font) => [fontForm(font)], result: asIs },
+    uninstallTempFont: { args: (font) => [fontForm(font)], result: asIs },
+    // The installed font faces: [{ path, postscriptName, family, style, weight, width, italic, monospace }].
+    getAvailableFonts: { args: () => [[0]], result: (pointer, [count]) => lists.fonts(pointer, count) },
+    // Windows of running supported applications, one per process:
+    // [{ exeName, title, processId }] (exeName / title null when empty).
+    getAvailableApplications: { args: () => [[0]], result: (pointer) => lists.applications(pointer) },
+    // font: { family, path, postscriptName, style } (missing texts pass as null);
+    // processId 0 targets the topmost recognised window. The status code.
+    applyFontForApplication: { args: (font, processId = 0) => [applyRequest(font, processId)], result: asIs },
+    // [{ name, granted }] for every permission the library knows ("runAdmin").
+    getPermissions: { args: () => [[0]], result: (pointer) => lists.permissions(pointer) },
+  };
+  // Runs an export on one of koffi's worker threads.
   const onWorker = (fn, ...args) => new Promise((resolve, reject) => {
     fn.async(...args, (error, result) => (error ? reject(error) : resolve(result)));
   });
@@ -168,45 +192,11 @@ function open(dllPath = defaultDllPath()) {
     version() {
       return raw.version();
     },
-    // Temporary fonts: font = { family, path, postscriptName, style }; missing texts are passed as null.
-    installTempFont(font) {
-      return raw.installTempFont(fontForm(font));
-    },
-    uninstallTempFont(font) {
-      return raw.uninstallTempFont(fontForm(font));
-    },
-    // The installed font faces: [{ path, postscriptName, family, style, weight, width, italic, monospace }].
-    getAvailableFonts() {
-      const count = [0];
-      return lists.fonts(raw.getAvailableFonts(count), count);
-    },
-    // [{ name, granted }] for every permission the library knows ("runAdmin").
-    getPermissions() {
-      return lists.permissions(raw.getPermissions([0]));
-    },
     // Obtains the named permission: 0 when it was not obtained. A granted
     // "runAdmin" request starts the host program again, elevated, and ends this
     // process, so the call does not return then.
     requestPermission(name) {
       return raw.requestPermission(name);
-    },
-    // Windows of running supported applications, one per process:
-    // [{ exeName, title, processId }] (exeName / title null when empty).
-    getAvailableApplications() {
-      return lists.applications(raw.getAvailableApplications([0]));
-    },
-    // font: { family, path, postscriptName, style } (missing texts pass as null);
-    // processId 0 targets the topmost recognised window. Returns the status code.
-    applyFontForApplication(font, processId = 0) {
-      return raw.applyFontForApplication(applyRequest(font, processId));
-    },
-    // Permanent install of font.path for the current user; returns the status code.
-    installFont(font) {
-      return raw.installFont(fontForm(font));
-    },
-    // Permanent uninstall of the installed file font.path; returns the status code.
-    uninstallFont(font) {
-      return raw.uninstallFont(fontForm(font));
     },
     // Calls listener({ sources }) after the installed fonts changed: the per-user or all-users Fonts
     // key ('user', 'machine') or a WM_FONTCHANGE broadcast ('broadcast'), from any process; a burst
@@ -214,37 +204,21 @@ function open(dllPath = defaultDllPath()) {
     watchFonts(listener, options) {
       return require('./watch.js').watchFonts(listener, options);
     },
-    // The same calls returning Promises (like node's fs.promises): each runs on one of koffi's
-    // worker threads, so the event loop goes on while it works. Calls may overlap; results have
-    // the same form as those of the synchronous functions.
-    promises: {
-      async getAvailableFonts() {
-        const count = [0];
-        return lists.fonts(await onWorker(raw.getAvailableFonts, count), count);
-      },
-      async installFont(font) {
-        return onWorker(raw.installFont, fontForm(font));
-      },
-      async uninstallFont(font) {
-        return onWorker(raw.uninstallFont, fontForm(font));
-      },
-      async installTempFont(font) {
-        return onWorker(raw.installTempFont, fontForm(font));
-      },
-      async uninstallTempFont(font) {
-        return onWorker(raw.uninstallTempFont, fontForm(font));
-      },
-      async getAvailableApplications() {
-        return lists.applications(await onWorker(raw.getAvailableApplications, [0]));
-      },
-      async applyFontForApplication(font, processId = 0) {
-        return onWorker(raw.applyFontForApplication, applyRequest(font, processId));
-      },
-      async getPermissions() {
-        return lists.permissions(await onWorker(raw.getPermissions, [0]));
-      },
-    },
+    // The calls of the table returning Promises (like node's fs.promises): each runs on one of
+    // koffi's worker threads, so the event loop goes on while it works. Calls may overlap; results
+    // have the same form as those of the synchronous functions.
+    promises: {},
   };
+  for (const [name, { args, result }] of Object.entries(calls)) {
+    api[name] = (...given) => {
+      const exportArgs = args(...given);
+      return result(raw[name](...exportArgs), exportArgs);
+    };
+    api.promises[name] = async (...given) => {
+      const exportArgs = args(...given);
+      return result(await onWorker(raw[name], ...exportArgs), exportArgs);
+    };
+  }
   return api;
 }
 

@@ -6,7 +6,7 @@
 // thread of libuv's pool), and the window is pumped in short, non-blocking steps of the event loop. Bursts reach the
 // listener as one call: a trailing debounce with a maximum wait.
 const koffi = require('koffi');
-const { windows } = require('./marlet.js');
+const { windows, registerWindowClass } = require('./marlet.js');
 
 // After the last change, the listener is called once nothing changed for debounceMs, and at the
 // latest maxWaitMs after the first change of a burst.
@@ -135,21 +135,9 @@ function watchWindowProc(hwnd, message, wParam, lParam) {
   return 0;
 }
 
-function registerWindowClass() {
+function registerWatchClass() {
   if (classRegistered) return;
-  const w = windows();
-  // Registered once for the life of the process: the class keeps pointing at it.
-  const proc = koffi.register(watchWindowProc, koffi.pointer(w.WNDPROC));
-  const atom = w.RegisterClassExW({
-    cbSize: koffi.sizeof(w.WNDCLASSEXW), style: 0, lpfnWndProc: proc, cbClsExtra: 0, cbWndExtra: 0,
-    hInstance: w.GetModuleHandleW(null), hIcon: null, hCursor: null, hbrBackground: null, lpszMenuName: null,
-    lpszClassName: windowClass, hIconSm: null,
-  });
-  if (!atom) {
-    const error = w.GetLastError();
-    koffi.unregister(proc);
-    throw new Error(`the font watch window class could not be registered: Windows error ${error}`);
-  }
+  registerWindowClass(windowClass, watchWindowProc, 'font watch');
   classRegistered = true;
 }
 
@@ -157,7 +145,7 @@ function registerWindowClass() {
 // message-only one. Returns { pump(), destroy() }; pump() hands what arrived to the window
 // procedure without waiting.
 function broadcastWindow(onBroadcast) {
-  registerWindowClass();
+  registerWatchClass();
   const w = windows();
   const hwnd = w.CreateWindowExW(WS_EX_TOOLWINDOW, windowClass, null, WS_POPUP, 0, 0, 0, 0, null, null,
     w.GetModuleHandleW(null), null);

@@ -35,38 +35,6 @@ const fonts = Array.from({ length: 150 }, (_, i) => {
   return { family, path: writeSampleFont(path.join(dir, `${stamp}-${i}.ttf`), family) };
 });
 
-test('the stop answer, the stopped exit code and the messages are the ones Marlet defines', () => {
-  const header = fs.readFileSync(path.join(__dirname, '..', '..', 'helper', 'marlet', 'Installer.h'), 'utf8');
-  const types = fs.readFileSync(path.join(__dirname, '..', 'marlet.d.ts'), 'utf8');
-  const defined = (name) => {
-    const m = header.match(new RegExp(`constexpr [a-z ]+ ${name} = (0x[0-9A-Fa-f]+|\\d+);`));
-    assert.ok(m, `${name} in Installer.h`);
-    return Number(m[1]);
-  };
-  const declared = (pattern) => {
-    const m = types.match(pattern);
-    assert.ok(m, String(pattern));
-    return Number(m[1]);
-  };
-  const cases = [
-    ['kStopAnswer', marlet.stopAnswer, /const stopAnswer: (0x[0-9a-fA-F]+);/],
-    ['kExitDone', marlet.exitCodes.done, /exitCodes: Readonly<\{[^}]*\bdone: (\d+)/],
-    ['kExitUsage', marlet.exitCodes.usage, /exitCodes: Readonly<\{[^}]*\busage: (\d+)/],
-    ['kExitResultLost', marlet.exitCodes.resultLost, /exitCodes: Readonly<\{[^}]*\bresultLost: (\d+)/],
-    ['kExitFailure', marlet.exitCodes.failure, /exitCodes: Readonly<\{[^}]*\bfailure: (\d+)/],
-    ['kExitStopped', marlet.exitCodes.stopped, /exitCodes: Readonly<\{[^}]*\bstopped: (\d+)/],
-    ['kInstalledOne', marlet.messages.installedOne, /installedOne: (0x[0-9a-fA-F]+)/],
-    ['kUninstalledOne', marlet.messages.uninstalledOne, /uninstalledOne: (0x[0-9a-fA-F]+)/],
-    ['kInstallDone', marlet.messages.installDone, /installDone: (0x[0-9a-fA-F]+)/],
-    ['kUninstallDone', marlet.messages.uninstallDone, /uninstallDone: (0x[0-9a-fA-F]+)/],
-  ];
-  for (const [name, value, pattern] of cases) {
-    assert.equal(value, defined(name), `${name} in marlet.js`);
-    assert.equal(declared(pattern), defined(name), `${name} in marlet.d.ts`);
-  }
-  assert.ok(![0, 1].includes(marlet.stopAnswer));
-});
-
 test('a signal aborted before the start starts nothing', async () => {
   const starts = [];
   const events = [];

@@ -62,9 +62,11 @@ test('a missing file gives 1005 and a file that is not a font 1007, without a su
   const missing = path.join(work, 'missing.ttf');
   const text = path.join(work, 'text.ttf');
   fs.writeFileSync(text, 'not a font');
-  for (const [file, status, error] of [
-    [missing, 1005, 'install Temp Font Fail. Not Found FontFile to family:X'],
-    [text, 1007, 'install Temp Font Fail. Platform refused FontFile to family:X'],
+  for (const [file, status, error, platform] of [
+    [missing, 1005, 'install Temp Font Fail. Not Found FontFile to family:X', []],
+    // The platform's code of the refusal follows (Wine sets none for a file that is not a font).
+    [text, 1007, 'install Temp Font Fail. Platform refused FontFile to family:X',
+      ['DEBUG [平台调用]\t[AddFontResourceW]\t(error 0, 0x00000000)']],
   ]) {
     const before = logMessages().length;
     const font = JSON.stringify({ family: 'X', path: file });
@@ -72,6 +74,7 @@ test('a missing file gives 1005 and a file that is not a font 1007, without a su
     assert.deepEqual(logMessages().slice(before + 2), [  // after initial's two lines
       `DEBUG install Temp Font family:X path:${file}`,
       `ERROR ${error} path:${file}`,
+      ...platform,
     ]);
   }
   assert.ok(fs.existsSync(text));

@@ -5,6 +5,7 @@
 #include "ListFile.h"
 
 #include "InitLog.h"
+#include "common/PlatformError.h"
 #include "common/Text.h"
 
 #include "easylogging++.h"
@@ -29,6 +30,7 @@ int wmain(int argc, wchar_t **argv) {
         return Marlet::run(invocation);
     } catch (const std::exception &e) {
         LOG(ERROR) << "[Marlet]\t[异常]\t" << e.what();
+        vorla::logExceptionCode(e);
         return Marlet::kExitFailure;
     }
 }

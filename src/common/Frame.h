@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "common/PlatformError.h"
 #include "common/Status.h"
 #include "easylogging++.h"
 
@@ -14,7 +15,8 @@ enum class Stops { Standard, Everything };
 
 // Runs `body` and returns its status. An exception the frame stops gives 1111 and one error
 // line: the text `entry()` returns (made only then), followed by the exception's text, or by
-// "unknown exception" for one not derived from std::exception. A failure to write that line
+// "unknown exception" for one not derived from std::exception; an exception that carries a
+// platform code adds its DEBUG line (common/PlatformError.h). A failure to write these lines
 // is not passed on.
 template <Stops stops = Stops::Standard, class Body, class Entry>
 int statusFrame(Body &&body, Entry &&entry) noexcept(stops == Stops::Everything) {
@@ -28,6 +30,7 @@ int statusFrame(Body &&body, Entry &&entry) noexcept(stops == Stops::Everything)
         return body();
     } catch (const std::exception &e) {
         logError(e.what());
+        logExceptionCode(e);
     } catch (...) {
         if constexpr (stops == Stops::Standard) throw;
         logError("unknown exception");

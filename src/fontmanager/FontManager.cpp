@@ -1,5 +1,6 @@
 #include "fontmanager/FontManager.h"
 
+#include "common/PlatformError.h"
 #include "common/Raii.h"
 #include "common/Text.h"
 #include "easylogging++.h"
@@ -238,10 +239,12 @@ HRESULT FontManagerImpl::getAvailableFonts(std::unique_ptr<FontList> *list, cons
                     result->push_back(std::move(descriptor));
                 } catch (const std::exception &e) {
                     LOG(ERROR) << "[系统列表]\t[字体]\t[跳过]\t(" << f << ":" << i << ")\t" << e.what();
+                    vorla::logExceptionCode(e);
                 }
             }
         } catch (const std::exception &e) {
             LOG(ERROR) << "[系统列表]\t[字体族]\t[跳过]\t(" << f << ")\t" << e.what();
+            vorla::logExceptionCode(e);
         }
     }
     *list = std::move(result);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "common/PlatformError.h"
 #include "common/Raii.h"
 #include "common/ShellStart.h"
 #include "common/Text.h"
@@ -61,6 +62,7 @@ int relaunchElevated(const std::wstring &executable) {
     DWORD eventError = GetLastError();
     if (!event) {
         LOG(ERROR) << "[runAdmin]\tguard event not created, error " << eventError;
+        vorla::logPlatformCode("CreateEventW", eventError);
         return 0;
     }
     if (eventError != ERROR_SUCCESS) {
@@ -73,6 +75,7 @@ int relaunchElevated(const std::wstring &executable) {
     RelaunchOutcome outcome = relaunchOutcome(start.started, start.error);
     if (!outcome.endProcess) {
         LOG(ERROR) << "[runAdmin]\t" << outcome.reason << "\t" << vorla::wideToUtf8(executable);
+        vorla::logPlatformCode("ShellExecuteExW", start.error);
         return 0;
     }
     LOG(INFO) << "[runAdmin]\televated instance started, exiting";

@@ -295,4 +295,6 @@ TEST(ApplyFont, ComApartmentOfTheCallingThread) {
     const auto errors = log.entries("ERROR");
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "[COM] [Open Fail!]");
+    // RPC_E_CHANGED_MODE: the thread is in another apartment.
+    EXPECT_TRUE(contains(log.entries("DEBUG"), "[平台调用]\t[CoInitializeEx]\t(HRESULT 0x80010106)"));
 }

@@ -118,6 +118,12 @@ TEST(AutomationCalls, FailureMessagesAndCalls) {
         ASSERT_EQ(S_OK, RegisterActiveObject(&object, clsid, ACTIVEOBJECT_STRONG, &cookie));
         EXPECT_EQ(messageOf<InteractiveInvokeException>([&] { automation::getRunningApplication(clsid); }),
                   "Error : QueryInterface ERROR");
+        try {
+            automation::getRunningApplication(clsid);
+        } catch (const InteractiveInvokeException &e) {  // the call and its HRESULT go on with the text
+            EXPECT_STREQ(e.call(), "IUnknown::QueryInterface");
+            EXPECT_EQ(e.platformCode(), static_cast<std::uint32_t>(E_NOINTERFACE));
+        }
         RevokeActiveObject(cookie, nullptr);
     }
 

@@ -341,11 +341,13 @@ TEST(FontEntries, FailuresInsideTheLookupAndTheWriteAreLogged) {
         const char *what;
         std::function<bool()> call;  // true when the result says "failed"
         std::string line;
+        std::vector<std::string> debug;  // the platform's code, when the failure carries one
     };
     const std::vector<Case> cases = {
         {"lookup in a key that is not open",
          [] { return findFontEntry(HKEY_CURRENT_CONFIG, winreg::KeyHandle(), "C:\\Fonts\\vorla.ttf").empty(); },
-         "[注册表]\t[注册表获取信息失败]"},
+         "[注册表]\t[注册表获取信息失败]",
+         {"[平台调用]\t[RegQueryInfoKeyW]\t(error 6, 0x00000006)"}},
         {"write of a 2 GiB path",
          [] {
              const winreg::KeyHandle key = openFontsKey(HKEY_CURRENT_USER);
@@ -357,7 +359,8 @@ TEST(FontEntries, FailuresInsideTheLookupAndTheWriteAreLogged) {
              }
              return !writeFontEntry(HKEY_CURRENT_USER, key, "VorlaHuge (TrueType)", huge);
          },
-         "[注册表]\t[设置注册表值] [失败]"},
+         "[注册表]\t[设置注册表值] [失败]",
+         {}},
     };
     for (const Case &c : cases) {
         LogCapture log;
@@ -366,6 +369,7 @@ TEST(FontEntries, FailuresInsideTheLookupAndTheWriteAreLogged) {
         ASSERT_EQ(errors.size(), 1u) << c.what;
         EXPECT_EQ(errors[0].rfind(c.line, 0), 0u) << c.what << ": " << errors[0];
         EXPECT_GT(errors[0].size(), c.line.size()) << c.what << ": the failure's own text follows";
+        EXPECT_EQ(log.at(el::Level::Debug), c.debug) << c.what;
     }
     EXPECT_FALSE(readRawFontValue(HKEY_CURRENT_USER, "VorlaHuge (TrueType)").exists);
 }

@@ -1,7 +1,10 @@
 // The library frame: hand-off protocol, record conversion, exception boundary, log file names.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <stdexcept>
+#include <system_error>
 
 #include "Boundary.h"
 #include "HandOff.h"
@@ -9,6 +12,8 @@
 #include "Records.h"
 #include "VorlaNode.h"
 #include "easylogging++.h"
+#include "interactive/win/FontUtil.h"
+#include "interactive/win/InteractiveException.h"
 #include "support/LogCapture.h"
 #include "support/TestSupport.h"
 
@@ -276,6 +281,60 @@ TEST(StatusFrame, StopsStandardOrEveryExceptionWithOneErrorLine) {
     EXPECT_EQ(entries, 3);
     EXPECT_EQ(log.at(el::Level::Error), (std::vector<std::string>{"[entry]\tdisk full", "[entry]\tdisk full",
                                                                   "[entry]\tunknown exception", "unknown exception"}));
+}
+
+// An exception that carries a platform code adds one DEBUG line with the call and the code
+// right after the frame's ERROR line, whose text stays the exception's own; one without a
+// code adds nothing.
+TEST(StatusFrame, PlatformCodeOfTheExceptionFollowsTheErrorLine) {
+    struct Case {
+        std::function<void()> raise;
+        const char *debug;  // nullptr: no DEBUG line
+    };
+    const Case cases[] = {
+        {[] { throw winreg::RegException(ERROR_ACCESS_DENIED, "RegSetValueExW", "write refused"); },
+         "[平台调用]\t[RegSetValueExW]\t(error 5, 0x00000005)"},
+        {[] {
+             throw InteractiveInvokeException("QueryInterface ERROR",
+                                              comFailure("IUnknown::QueryInterface", E_NOINTERFACE));
+         },
+         "[平台调用]\t[IUnknown::QueryInterface]\t(HRESULT 0x80004002)"},
+        {[] { throw winreg::RegException(ERROR_FILE_NOT_FOUND, "no call named"); },
+         "[平台调用]\t[system]\t(error 2, 0x00000002)"},
+        {[] {
+             throw std::filesystem::filesystem_error("cannot read",
+                                                     std::error_code(ERROR_PATH_NOT_FOUND, std::system_category()));
+         },
+         "[平台调用]\t[system]\t(error 3, 0x00000003)"},
+        {[] { throw InteractiveInvokeException("不支持当前版本!version:9"); }, nullptr},
+        {[] { throw std::runtime_error("disk full"); }, nullptr},
+    };
+    for (const Case &c : cases) {
+        std::string what;
+        try {
+            c.raise();
+        } catch (const std::exception &e) {
+            what = e.what();
+        }
+        LogCapture log;
+        EXPECT_EQ(vorla::statusFrame(
+                      [&]() -> int {
+                          c.raise();
+                          return 0;
+                      },
+                      [] { return std::string("[entry]\t"); }),
+                  Status::kException);
+        std::vector<std::string> expected = {"ERROR " + ("[entry]\t" + what)};
+        if (c.debug != nullptr) expected.push_back(std::string("DEBUG ") + c.debug);
+        std::vector<std::string> seen;
+        for (const CapturedLine &line : log.all()) {
+            seen.push_back(std::string(line.level == el::Level::Error   ? "ERROR "
+                                       : line.level == el::Level::Debug ? "DEBUG "
+                                                                        : "OTHER ") +
+                           line.message);
+        }
+        EXPECT_EQ(seen, expected) << what;
+    }
 }
 
 TEST(LogSetup, FileLandsInAFolderOutsideTheAnsiCodePage) {

@@ -44,6 +44,9 @@ TEST(Permissions, RelaunchOfAMissingExecutableKeepsTheCallerRunning) {
     const auto errors = log.at(el::Level::Error);
     ASSERT_EQ(errors.size(), 1u) << testing::PrintToString(log.messages());
     EXPECT_EQ(errors[0], "[runAdmin]\texecutable not found\tC:\\windows\\vorla-no-such-host.exe");
+    // The shell's own code follows the line that names the reason only.
+    EXPECT_EQ(log.at(el::Level::Debug),
+              std::vector<std::string>{"[平台调用]\t[ShellExecuteExW]\t(error 2, 0x00000002)"});
 }
 
 TEST(Permissions, KnowsOnlyRunAdminByItsExactName) {

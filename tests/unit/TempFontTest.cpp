@@ -76,11 +76,13 @@ TEST_F(TempFont, InstallOfAFileThePlatformCannotRegisterFailsWithoutBroadcast) {
         bool writeText;  // write a non-font file at the path
         int status;
         const char *errorStart;
+        const char *debug;  // the platform's code after the error line, or nullptr
     };
     const Case cases[] = {
-        {"missing.ttf", false, Status::kNotFound, "install Temp Font Fail. Not Found FontFile to family:"},
+        {"missing.ttf", false, Status::kNotFound, "install Temp Font Fail. Not Found FontFile to family:", nullptr},
         {"notafont.ttf", true, Status::kPlatformRefusedFont,
-         "install Temp Font Fail. Platform refused FontFile to family:"},
+         "install Temp Font Fail. Platform refused FontFile to family:",
+         "[平台调用]\t[AddFontResourceW]\t(error 0, 0x00000000)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,11 +93,15 @@ TEST_F(TempFont, InstallOfAFileThePlatformCannotRegisterFailsWithoutBroadcast) {
         EXPECT_EQ(c.status, interactive.installTempFont(&font));
         EXPECT_EQ(0, watcher.count());
         const auto all = caseLog.all();
-        ASSERT_EQ(2u, all.size());
+        ASSERT_EQ(c.debug != nullptr ? 3u : 2u, all.size());
         EXPECT_EQ(el::Level::Debug, all[0].level);
         EXPECT_EQ("install Temp Font family: path:" + path, all[0].message);
         EXPECT_EQ(el::Level::Error, all[1].level);
         EXPECT_EQ(std::string(c.errorStart) + " path:" + path, all[1].message);
+        if (c.debug != nullptr) {
+            EXPECT_EQ(el::Level::Debug, all[2].level);
+            EXPECT_EQ(c.debug, all[2].message);
+        }
         EXPECT_EQ(c.writeText, fs::exists(dir / c.name));
     }
 }

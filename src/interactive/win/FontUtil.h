@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include "common/PlatformError.h"
 #include "common/Text.h"
 #include "interactive/win/NameTable.h"
 
@@ -29,10 +30,13 @@ namespace winreg {
 // Access mask of every open: KEY_READ | KEY_WOW64_64KEY | KEY_CREATE_SUB_KEY | KEY_SET_VALUE.
 constexpr REGSAM kAccessMask = 0x2011F;
 
-class RegException : public std::system_error {
+// A failed Reg* call: its result as the error code, and the call's name when given.
+class RegException : public std::system_error, public vorla::PlatformFailure {
 public:
-    RegException(LONG status, const std::string &message)
-        : std::system_error(static_cast<int>(status), std::system_category(), message) {}
+    RegException(LONG status, const std::string &message) : RegException(status, nullptr, message) {}
+    RegException(LONG status, const char *call, const std::string &message)
+        : std::system_error(static_cast<int>(status), std::system_category(), message),
+          vorla::PlatformFailure(call, static_cast<std::uint32_t>(status), vorla::CodeKind::Win32) {}
 };
 
 struct ValueEntry {

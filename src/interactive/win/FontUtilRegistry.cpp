@@ -59,7 +59,8 @@ std::string KeyHandle::readString(const std::string &valueName) const {
     std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
     DWORD bufferSize = static_cast<DWORD>(data.size() * sizeof(wchar_t));
     LONG status = RegGetValueW(key_, nullptr, name.c_str(), kFlags, nullptr, data.data(), &bufferSize);
-    if (status != ERROR_SUCCESS) throw RegException(status, "Cannot get string value: RegGetValue failed.");
+    if (status != ERROR_SUCCESS)
+        throw RegException(status, "RegGetValueW", "Cannot get string value: RegGetValue failed.");
     // RegGetValue guarantees a terminating NUL within the returned size.
     data.resize(bufferSize / sizeof(wchar_t));
     data.resize(data.find(L'\0') == std::wstring::npos ? data.size() : data.find(L'\0'));
@@ -72,7 +73,8 @@ std::vector<ValueEntry> KeyHandle::listValues() const {
     LONG status = RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
                                    nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) {
-        throw RegException(status, "RegQueryInfoKeyW failed while preparing for value enumeration.");
+        throw RegException(status, "RegQueryInfoKeyW",
+                           "RegQueryInfoKeyW failed while preparing for value enumeration.");
     }
     // Slack for names that grow while we enumerate; the terminator included.
     std::vector<wchar_t> buffer(static_cast<size_t>(longestName) + 1024);
@@ -94,7 +96,8 @@ std::vector<StringValue> KeyHandle::listStrings() const {
     LONG status = RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
                                    &longestData, nullptr, nullptr);
     if (status != ERROR_SUCCESS) {
-        throw RegException(status, "RegQueryInfoKeyW failed while preparing for value enumeration.");
+        throw RegException(status, "RegQueryInfoKeyW",
+                           "RegQueryInfoKeyW failed while preparing for value enumeration.");
     }
     std::vector<wchar_t> name(static_cast<size_t>(longestName) + 1024);
     std::vector<wchar_t> data(static_cast<size_t>(longestData) / sizeof(wchar_t) + 1024);
@@ -272,6 +275,7 @@ bool writeFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &
         return true;
     } catch (const std::exception &e) {
         LOG(ERROR) << "[注册表]\t[设置注册表值] [失败]" << e.what();
+        vorla::logExceptionCode(e);
         return false;
     }
 }
@@ -348,6 +352,7 @@ std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::st
         }
     } catch (const std::exception &e) {
         LOG(ERROR) << "[注册表]\t[注册表获取信息失败]" << e.what();
+        vorla::logExceptionCode(e);
     }
     return {};
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "common/PlatformError.h"
 #include "common/Raii.h"
 #include "common/Text.h"
 #include "easylogging++.h"
@@ -50,6 +51,7 @@ BOOL CALLBACK collectWindow(HWND hwnd, LPARAM context) {
                                          static_cast<int32_t>(processId));
     } catch (const std::exception &e) {
         LOG(ERROR) << "[enumerateWindows]\t" << e.what();
+        vorla::logExceptionCode(e);
     }
     return TRUE;
 }

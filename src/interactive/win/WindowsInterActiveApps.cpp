@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "common/Frame.h"
+#include "common/PlatformError.h"
 #include "common/Status.h"
 #include "easylogging++.h"
 #include "interactive/win/WindowDiscovery.h"
@@ -38,8 +39,9 @@ WindowEntity WindowsInterActive::getCurrentWindow() {
 int WindowsInterActive::applyFontForApplication(WindowEntity *window, InteractiveFont *font) {
     int status = Status::kNoApplication;
     std::string application;
-    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+    if (const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED); FAILED(hr)) {
         LOG(ERROR) << "[COM] [Open Fail!]";
+        vorla::logPlatformCode("CoInitializeEx", static_cast<std::uint32_t>(hr), vorla::CodeKind::HResult);
         return Status::kException;
     }
     status = vorla::statusFrame(

@@ -4,6 +4,7 @@
 // permanent one does.
 #include "interactive/win/WindowsInterActive.h"
 
+#include "common/PlatformError.h"
 #include "common/Status.h"
 #include "easylogging++.h"
 #include "interactive/win/FontUtil.h"
@@ -18,10 +19,13 @@ int WindowsInterActive::installTempFont(const InteractiveFont *font) {
         LOG(ERROR) << "install Temp Font Fail. Not Found FontFile to family:" << family << " path:" << path;
         return Status::kNotFound;
     }
+    SetLastError(ERROR_SUCCESS);  // the code below is then the call's own
     if (!addFontResource(path)) {
         // The file is there but the platform did not take it (not a font, damaged...):
         // the font is not usable, so this is a failure and no change is announced.
+        const DWORD error = GetLastError();
         LOG(ERROR) << "install Temp Font Fail. Platform refused FontFile to family:" << family << " path:" << path;
+        vorla::logPlatformCode("AddFontResourceW", error);
         return Status::kPlatformRefusedFont;
     }
     broadcastFontChange();

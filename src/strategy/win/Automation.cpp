@@ -40,7 +40,8 @@ HRESULT dispatchInvoke(int kind, VARIANT *result, IDispatch *target, const wchar
     HRESULT hr = target->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispId);
     if (FAILED(hr)) {
         throw NotFoundInteractiveNameException(format("IDispatch::GetIDsOfNames(\"%s\") failed w/err 0x%08lx\n",
-                                                      utf8Name.c_str(), static_cast<unsigned long>(hr)));
+                                                      utf8Name.c_str(), static_cast<unsigned long>(hr)),
+                                               comFailure("IDispatch::GetIDsOfNames", hr));
     }
 
     // One spare element, so that a call without arguments still has an array.
@@ -58,9 +59,10 @@ HRESULT dispatchInvoke(int kind, VARIANT *result, IDispatch *target, const wchar
     hr = target->Invoke(dispId, IID_NULL, LOCALE_SYSTEM_DEFAULT, static_cast<WORD>(kind), &params, result, nullptr,
                         nullptr);
     if (FAILED(hr)) {
-        throw InteractiveInvokeException(format("IDispatch::Invoke(\"%s\"=%08lx) failed w/err 0x%08lx\n",
-                                                utf8Name.c_str(), static_cast<unsigned long>(dispId),
-                                                static_cast<unsigned long>(hr)));
+        throw InteractiveInvokeException(
+            format("IDispatch::Invoke(\"%s\"=%08lx) failed w/err 0x%08lx\n", utf8Name.c_str(),
+                   static_cast<unsigned long>(dispId), static_cast<unsigned long>(hr)),
+            comFailure("IDispatch::Invoke", hr));
     }
     return hr;
 }
@@ -69,20 +71,22 @@ ComPtr<IDispatch> connectToApplication(const wchar_t *progId) {
     CLSID clsid{};
     const HRESULT hr = CLSIDFromProgID(progId, &clsid);
     if (FAILED(hr)) {
-        throw NotFoundInteractiveNameException(format("::CLSIDFromProgID(\"%s\") failed w/err 0x%08lx\n",
-                                                      vorla::wideToUtf8(progId).c_str(),
-                                                      static_cast<unsigned long>(hr)));
+        throw NotFoundInteractiveNameException(
+            format("::CLSIDFromProgID(\"%s\") failed w/err 0x%08lx\n", vorla::wideToUtf8(progId).c_str(),
+                   static_cast<unsigned long>(hr)),
+            comFailure("CLSIDFromProgID", hr));
     }
     return getRunningApplication(clsid);
 }
 
 ComPtr<IDispatch> getRunningApplication(const CLSID &clsid) {
     ComPtr<IUnknown> running;
-    if (FAILED(GetActiveObject(clsid, nullptr, running.put()))) throw NullPointerException("Defined app not found");
+    HRESULT hr = GetActiveObject(clsid, nullptr, running.put());
+    if (FAILED(hr)) throw NullPointerException("Defined app not found", comFailure("GetActiveObject", hr));
     ComPtr<IDispatch> dispatch;
-    if (FAILED(running->QueryInterface(IID_IDispatch, dispatch.putVoid()))) {
-        throw InteractiveInvokeException("QueryInterface ERROR");
-    }
+    hr = running->QueryInterface(IID_IDispatch, dispatch.putVoid());
+    if (FAILED(hr))
+        throw InteractiveInvokeException("QueryInterface ERROR", comFailure("IUnknown::QueryInterface", hr));
     return dispatch;
 }
 

@@ -17,10 +17,9 @@ int InDesignStrategy::handler(InteractiveFont *font, WindowEntity *window) {
     }
     return runHandler(font, window, [&] {
         vorla::ComPtr<IDispatch> application;
-        if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                    application.putVoid()))) {
-            throw InteractiveInvokeException("初始化失败!");
-        }
+        const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                            application.putVoid());
+        if (FAILED(hr)) throw InteractiveInvokeException("初始化失败!", comFailure("CoCreateInstance", hr));
         std::string version = automation::getStringProperty(application.get(), L"Version");
         if (std::stoi(version) < 12) {
             return Status::kVersionTooOld;

@@ -48,7 +48,9 @@ void launchAndWait(const std::wstring &program, const std::wstring &parameters) 
     if (!start.started) {
         const DWORD error = start.error;
         throw LaunchError("cannot start " + vorla::wideToUtf8(program) + ": " +
-                          std::system_category().message(static_cast<int>(error)) + " (" + std::to_string(error) + ")");
+                              std::system_category().message(static_cast<int>(error)) + " (" + std::to_string(error) +
+                              ")",
+                          vorla::PlatformFailure("ShellExecuteExW", error, vorla::CodeKind::Win32));
     }
     if (start.process) {
         WaitForSingleObject(start.process.get(), INFINITE);

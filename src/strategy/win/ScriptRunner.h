@@ -6,14 +6,18 @@
 
 #include <windows.h>
 
+#include "common/PlatformError.h"
+
 // Starts programs for the strategies that drive an application from outside
 // its automation interface, and waits for them to end.
 namespace ScriptRunner {
 
-// A program could not be started (no executable path, or the shell refused).
-class LaunchError : public std::runtime_error {
+// A program could not be started (no executable path, or the shell refused: then with the
+// shell's error code).
+class LaunchError : public std::runtime_error, public vorla::PlatformFailure {
 public:
-    using std::runtime_error::runtime_error;
+    explicit LaunchError(const std::string &what, vorla::PlatformFailure failure = {})
+        : std::runtime_error(what), vorla::PlatformFailure(failure) {}
 };
 
 // Full path of the main module of the process that owns `window`; empty when
