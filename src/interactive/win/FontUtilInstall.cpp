@@ -1,6 +1,7 @@
 // Font installation core: permanent install and transactional uninstall.
 #include "FontUtil.h"
 
+#include "common/PlatformError.h"
 #include "common/Raii.h"
 #include "common/SafeFile.h"
 #include "common/Status.h"
@@ -53,11 +54,19 @@ class InstallLock {
 public:
     InstallLock() {
         const HANDLE mutex = sharedMutex();
-        if (!mutex) return;
+        if (!mutex) {
+            failedCall_ = "CreateMutexExW";
+            code_ = creationError();
+            return;
+        }
         const DWORD waited = WaitForSingleObject(mutex, kInstallLockWaitMs);
         // WAIT_ABANDONED: the holder died within its steps; what it left is what a kill leaves,
         // which every step below expects.
         held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        if (!held_) {
+            failedCall_ = "WaitForSingleObject";
+            code_ = waited == WAIT_FAILED ? GetLastError() : waited;
+        }
     }
     InstallLock(const InstallLock &) = delete;
     InstallLock &operator=(const InstallLock &) = delete;
@@ -65,11 +74,17 @@ public:
         if (held_) ReleaseMutex(sharedMutex());
     }
     explicit operator bool() const { return held_; }
+    // After an ERROR line on a lock not taken: the DEBUG line with the call that failed and its code.
+    void logCode() const { vorla::logPlatformCode(failedCall_, code_); }
 
 private:
     static HANDLE sharedMutex() {
         static const vorla::UniqueHandle mutex(createMutex());
         return mutex.get();
+    }
+    static DWORD &creationError() {
+        static DWORD error = 0;
+        return error;
     }
     static HANDLE createMutex() {
         std::wstring user;
@@ -86,7 +101,10 @@ private:
                 LocalFree(text);
             }
         }
-        if (user.empty()) return nullptr;
+        if (user.empty()) {
+            creationError() = GetLastError();
+            return nullptr;
+        }
         const std::wstring rights = L"D:P(A;;0x00100001;;;" + user + L")";
         for (const std::wstring &sddl : {rights + L"S:(ML;;NW;;;ME)", rights}) {
             PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -95,12 +113,16 @@ private:
                 continue;  // a platform without integrity labels: the DACL alone
             SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
             const HANDLE mutex = CreateMutexExW(&attributes, kInstallLockName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
+            creationError() = mutex ? 0 : GetLastError();
             LocalFree(descriptor);
             return mutex;
         }
+        creationError() = GetLastError();
         return nullptr;
     }
     bool held_ = false;
+    const char *failedCall_ = "";
+    DWORD code_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -227,6 +249,7 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
     const InstallLock lock;
     if (!lock) {
         LOG(ERROR) << scopeTag(root) << "\t[字体安装]\t[等待安装锁超时]\t(" << path << ")";
+        lock.logCode();
         return Status::kRegistry;  // the copy goes with its handle
     }
     winreg::KeyHandle key = openFontsKey(root);
@@ -331,6 +354,7 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
     const InstallLock lock;
     if (!lock) {
         LOG(ERROR) << tag << "\t[字体卸载]\t[等待安装锁超时]\t(" << path << ")";
+        lock.logCode();
         LOG(INFO) << tag << "\t[字体卸载]\t[失败]\t(" << Status::kRegistry << ")";
         LOG(INFO) << tag << "\t" << std::string(144, '-');
         return Status::kRegistry;
