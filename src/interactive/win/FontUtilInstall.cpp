@@ -371,9 +371,11 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
         LOG(INFO) << tag << "\t" << std::string(144, '-');
         return Status::kDone;
     }
-    // The resource is removed by the text the install loaded it with (the entry's data).
+    // The resource is removed by the text the install loaded it with: the entry's data when it
+    // is a full path (as an install writes it); a bare file name (all-users entries of other
+    // software) names nothing loadable, so the path is used then.
     const std::string loaded = readFontEntry(key, entryName);
-    const std::string resource = isBlank(loaded) ? path : loaded;
+    const std::string resource = loaded.find('\\') == std::string::npos ? path : loaded;
 
     // 2. The font resource, 3. the entry, 4. the file (a file held open elsewhere stays on disk).
     int status = Status::kDone;
