@@ -5,6 +5,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
 #include <cwctype>
 
 namespace safefile {
@@ -225,9 +228,10 @@ std::wstring userFontsFolder(bool elevated) {
     return withoutTrailingSeparator(buffer) + L"\\Microsoft\\Windows\\Fonts";
 }
 
-std::vector<std::wstring> deletableFolders(bool elevated) {
+std::vector<std::wstring> deletableFolders(bool elevated, bool userOnly) {
     std::vector<std::wstring> folders;
     for (const std::wstring &text : {systemFontsFolder(), userFontsFolder(elevated)}) {
+        if (userOnly && samePath(text, systemFontsFolder())) continue;
         const std::wstring path = fullPathOf(text);
         if (rootLength(path) == 0) continue;
         folders.push_back(path);
@@ -340,6 +344,109 @@ FileIdentity NewFile::keep() {
     return identity;
 }
 
+bool NewFile::flush() { return handle_ && FlushFileBuffers(handle_.get()) != FALSE; }
+
+bool NewFile::renameInFolder(const FontsFolder &folder, const std::wstring &name) {
+    if (!handle_ || folder.state() != FontsFolder::State::Open) return false;
+    constexpr unsigned kMostTries = 100000;
+    for (unsigned n = 0; n < kMostTries; ++n) {
+        const std::wstring candidate = folder.path() + L"\\" + chainName(name, n);
+        if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) continue;  // taken
+        // A rename that never replaces: a name taken since the look fails with "exists".
+        std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + candidate.size() * sizeof(wchar_t));
+        auto *rename = reinterpret_cast<FILE_RENAME_INFO *>(buffer.data());
+        rename->ReplaceIfExists = FALSE;
+        rename->RootDirectory = nullptr;
+        rename->FileNameLength = static_cast<DWORD>(candidate.size() * sizeof(wchar_t));
+        std::copy(candidate.begin(), candidate.end(), rename->FileName);
+        if (!SetFileInformationByHandle(handle_.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+            return false;
+        }
+        path_ = candidate;
+        return samePath(parentOf(finalPathOf(handle_.get())), folder.path());
+    }
+    return false;
+}
+
+namespace {
+
+constexpr const wchar_t *kTemporaryPrefix = L"~vorla-";
+constexpr const wchar_t *kTemporarySuffix = L".tmp";
+
+// When a process started: with its id, it names one process for good (ids are reused).
+std::uint64_t startOf(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// True unless the process that made a temporary file (its id and start) is known to be gone.
+bool processLives(DWORD id, std::uint64_t start) {
+    const vorla::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;  // no such process: gone
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.get(), &code) && code != STILL_ACTIVE) return false;
+    return startOf(process.get()) == start;
+}
+
+}  // namespace
+
+NewFile createTemporary(const FontsFolder &folder) {
+    static std::atomic<unsigned> counter{0};
+    static const std::uint64_t start = startOf(GetCurrentProcess());
+    wchar_t name[96] = {};
+    swprintf(name, 96, L"%ls%lu-%llx-%u%ls", kTemporaryPrefix, static_cast<unsigned long>(GetCurrentProcessId()),
+             static_cast<unsigned long long>(start), counter++, kTemporarySuffix);
+    return createInFolder(folder, name);
+}
+
+int removeDeadTemporaries(const FontsFolder &folder) {
+    if (folder.state() != FontsFolder::State::Open) return 0;
+    WIN32_FIND_DATAW found{};
+    const std::wstring pattern = folder.path() + L"\\" + kTemporaryPrefix + L"*" + kTemporarySuffix;
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int removed = 0;
+    do {
+        unsigned long id = 0;
+        unsigned long long start = 0;
+        unsigned n = 0;
+        const std::wstring format = std::wstring(kTemporaryPrefix) + L"%lu-%llx-%u";
+        if (swscanf(found.cFileName, format.c_str(), &id, &start, &n) != 3) continue;
+        if (processLives(static_cast<DWORD>(id), start)) continue;
+        const std::wstring path = folder.path() + L"\\" + found.cFileName;
+        if (deleteInFolders(path, {folder.path()}) == DeleteOutcome::Deleted) ++removed;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return removed;
+}
+
+bool sameContents(HANDLE a, HANDLE b) {
+    LARGE_INTEGER sizeA{}, sizeB{}, start{};
+    if (!GetFileSizeEx(a, &sizeA) || !GetFileSizeEx(b, &sizeB) || sizeA.QuadPart != sizeB.QuadPart) return false;
+    if (!SetFilePointerEx(a, start, nullptr, FILE_BEGIN) || !SetFilePointerEx(b, start, nullptr, FILE_BEGIN))
+        return false;
+    std::vector<char> bufferA(1 << 16), bufferB(1 << 16);
+    for (;;) {
+        DWORD readA = 0, readB = 0;
+        if (!ReadFile(a, bufferA.data(), static_cast<DWORD>(bufferA.size()), &readA, nullptr)) return false;
+        if (!ReadFile(b, bufferB.data(), readA, &readB, nullptr) || readA != readB) return false;
+        if (readA == 0) return true;
+        if (!std::equal(bufferA.begin(), bufferA.begin() + readA, bufferB.begin())) return false;
+    }
+}
+
+UniqueFileHandle openInFolder(const FontsFolder &folder, const std::wstring &name) {
+    if (folder.state() != FontsFolder::State::Open) return {};
+    UniqueFileHandle file(CreateFileW((folder.path() + L"\\" + name).c_str(), GENERIC_READ, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN,
+                                      nullptr));
+    if (!file || isFolder(file.get()) || !samePath(parentOf(finalPathOf(file.get())), folder.path())) return {};
+    return file;
+}
+
 NewFile createInFolder(const FontsFolder &folder, const std::wstring &name) {
     if (folder.state() != FontsFolder::State::Open) return {};
     // The chain is long only when the same file is installed again and again; the bound
@@ -387,7 +494,8 @@ bool copyContents(HANDLE source, HANDLE target) {
     }
 }
 
-DeleteOutcome deleteInFolders(const std::wstring &path, const std::vector<std::wstring> &folders) {
+DeleteOutcome deleteInFolders(const std::wstring &path, const std::vector<std::wstring> &folders,
+                              const std::function<void()> &beforeDelete) {
     // A link is opened as itself where the platform allows it (then deleting removes the link
     // only); where it does not (Wine), the target's final path is what gets checked.
     UniqueFileHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
@@ -401,6 +509,7 @@ DeleteOutcome deleteInFolders(const std::wstring &path, const std::vector<std::w
                         std::any_of(folders.begin(), folders.end(),
                                     [&](const std::wstring &f) { return samePath(folder, longPathOf(f)); });
     if (!inside) return DeleteOutcome::Outside;
+    if (beforeDelete) beforeDelete();
     return markForDeletion(file.get()) ? DeleteOutcome::Deleted : DeleteOutcome::NotDeleted;
 }
 

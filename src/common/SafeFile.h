@@ -12,6 +12,7 @@
 
 #include "common/Raii.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,8 @@ std::wstring userFontsFolder(bool elevated);
 // Folders in which an uninstall may delete a file: the all-users and the per-user folder.
 // Elevated: their texts (absolute), which the final path of a file's folder must equal, so a
 // redirected folder matches nothing. Not elevated: also where each folder really is.
-std::vector<std::wstring> deletableFolders(bool elevated);
+// userOnly: the per-user folder alone.
+std::vector<std::wstring> deletableFolders(bool elevated, bool userOnly = false);
 
 // A fonts folder opened for the copies of one install. The folder stays open, without delete
 // sharing, until the object goes, so it cannot be renamed or replaced meanwhile; a copy made
@@ -124,6 +126,12 @@ public:
     bool discard();
     // Keeps the file and closes the handle; returns which file it was.
     FileIdentity keep();
+    // Writes what the file holds through to the disk (FlushFileBuffers).
+    bool flush();
+    // Gives the file, through its handle, the first free name of the chain of name in the
+    // folder (chainName), never replacing anything: a name taken meanwhile, by another
+    // process too, moves on to the next one. path() follows. False when no name could be taken.
+    bool renameInFolder(const FontsFolder &folder, const std::wstring &name);
 
 private:
     vorla::UniqueFileHandle handle_;
@@ -135,6 +143,17 @@ private:
 // the creation moves on to the next one. The file's final path is checked to lie in the
 // folder. An empty NewFile when no file could be made.
 NewFile createInFolder(const FontsFolder &folder, const std::wstring &name);
+
+// A new temporary file in the folder, named after this process (see removeDeadTemporaries).
+NewFile createTemporary(const FontsFolder &folder);
+// Deletes the temporary files that processes no longer running left in the folder (a run
+// ended between making a copy and naming it); files of live processes stay. The number deleted.
+int removeDeadTemporaries(const FontsFolder &folder);
+
+// True when both files hold the same bytes: sizes first, then the contents from their starts.
+bool sameContents(HANDLE a, HANDLE b);
+// Opens a file of the folder for reading when it is a file directly in it; invalid otherwise.
+vorla::UniqueFileHandle openInFolder(const FontsFolder &folder, const std::wstring &name);
 
 // Opens a source file for reading (others may read, write or delete it meanwhile); an
 // invalid handle when it is missing, a folder or unreadable.
@@ -149,8 +168,11 @@ enum class DeleteOutcome {
     NotDeleted  // missing, a folder, in use elsewhere or refused: kept
 };
 // Opens the file at path, checks that its final path lies directly in one of folders (final
-// paths, as deletableFolders gives them) and deletes it through that handle.
-DeleteOutcome deleteInFolders(const std::wstring &path, const std::vector<std::wstring> &folders);
+// paths, as deletableFolders gives them) and deletes it through that handle. beforeDelete, when
+// given, runs once the check has passed, while the checked handle is open (the font resource of
+// the file goes there: a loaded font file cannot be deleted).
+DeleteOutcome deleteInFolders(const std::wstring &path, const std::vector<std::wstring> &folders,
+                              const std::function<void()> &beforeDelete = {});
 // Deletes the file at path only when it is still the file identified (a copy this process
 // made and closed). True when it was deleted.
 bool deleteIfSame(const std::wstring &path, const FileIdentity &identity);
