@@ -216,7 +216,9 @@ TEST(ConvergeUninstall, AnUnnamedFileOfTheUserFontsFolderIsRemoved) {
     const std::string base = "CvUnnamed-" + runTag() + ".ttf";
     const std::string inFonts = localFontsFolder() + base;
     const std::string elsewhere = scratchFolder("converge-unnamed") + "\\" + base;
+    fs::create_directories(testsupport::pathOf(localFontsFolder()));  // a fresh profile has none yet
     writeFile(inFonts, uniqueFont("CvUnnamed" + runTag()));
+    ASSERT_TRUE(exists(inFonts));
     writeFile(elsewhere, uniqueFont("CvUnnamed" + runTag()));
     EXPECT_EQ(uninstallFontEntry("", "", inFonts), Status::kDone);
     EXPECT_FALSE(exists(inFonts));
