@@ -4,11 +4,7 @@
 # while ctest runs. Usage: bench/marlet/run.sh [fonts = 500] [--list-file]   (after cmake --build --preset windows)
 set -euo pipefail
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build=$source_dir/build/windows
-harness=$source_dir/tests/harness
-"$harness/start.sh" "$build" "$source_dir" >/dev/null
-trap '"$harness/stop.sh" "$build" >/dev/null' EXIT
-source "$harness/env.sh" "$build"
+source "$source_dir/tests/harness/session.sh"
 # The per-user fonts folder stays where it is (an elevated Marlet never follows the user's
 # shell-folder settings): a list too long for the command line goes as an @ list file.
 # The name reader prints "------------------<n>" for every font it reads alone: left out here.

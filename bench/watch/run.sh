@@ -4,11 +4,7 @@
 # not run it while ctest runs. Usage: bench/watch/run.sh   (after cmake --build --preset windows)
 set -euo pipefail
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build=$source_dir/build/windows
-harness=$source_dir/tests/harness
-"$harness/start.sh" "$build" "$source_dir" >/dev/null
-trap '"$harness/stop.sh" "$build" >/dev/null' EXIT
-source "$harness/env.sh" "$build"
+source "$source_dir/tests/harness/session.sh"
 out=$(mktemp -d)
 # Windows node cannot write to a pipe under Wine: its output goes through a file.
 rc=0
