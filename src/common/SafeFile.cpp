@@ -228,19 +228,17 @@ std::wstring userFontsFolder(bool elevated) {
     return withoutTrailingSeparator(buffer) + L"\\Microsoft\\Windows\\Fonts";
 }
 
-std::vector<std::wstring> deletableFolders(bool elevated, bool userOnly) {
+std::vector<std::wstring> deletableFolders(bool elevated, FolderScope scope) {
     std::vector<std::wstring> folders;
-    for (const std::wstring &text : {systemFontsFolder(), userFontsFolder(elevated)}) {
-        if (userOnly && samePath(text, systemFontsFolder())) continue;
-        const std::wstring path = fullPathOf(text);
-        if (rootLength(path) == 0) continue;
-        folders.push_back(path);
-        if (elevated) continue;
-        const UniqueFileHandle folder = openFolder(path);
-        if (folder) {
-            const std::wstring real = finalPathOf(folder.get());
-            if (!real.empty() && !samePath(real, path)) folders.push_back(real);
-        }
+    const std::wstring path = fullPathOf(scope == FolderScope::AllUsers ? systemFontsFolder()
+                                                                        : userFontsFolder(elevated));
+    if (rootLength(path) == 0) return folders;
+    folders.push_back(path);
+    if (elevated) return folders;
+    const UniqueFileHandle folder = openFolder(path);
+    if (folder) {
+        const std::wstring real = finalPathOf(folder.get());
+        if (!real.empty() && !samePath(real, path)) folders.push_back(real);
     }
     return folders;
 }

@@ -56,11 +56,13 @@ std::wstring systemFontsFolder();
 // by Microsoft\Windows\Fonts, wherever the user moved it. "" when unknown.
 std::wstring userFontsFolder(bool elevated);
 
-// Folders in which an uninstall may delete a file: the all-users and the per-user folder.
-// Elevated: their texts (absolute), which the final path of a file's folder must equal, so a
-// redirected folder matches nothing. Not elevated: also where each folder really is.
-// userOnly: the per-user folder alone.
-std::vector<std::wstring> deletableFolders(bool elevated, bool userOnly = false);
+// Whose fonts a step works on: the all-users or the current user's.
+enum class FolderScope { AllUsers, CurrentUser };
+// The folder in which a step of that scope may delete a file: the all-users or the per-user
+// folder, never the other one (an HKCU entry, which the user writes, must not reach the
+// all-users folder). Elevated: its text (absolute), which the final path of a file's folder
+// must equal, so a redirected folder matches nothing. Not elevated: also where it really is.
+std::vector<std::wstring> deletableFolders(bool elevated, FolderScope scope);
 
 // A fonts folder opened for the copies of one install. The folder stays open, without delete
 // sharing, until the object goes, so it cannot be renamed or replaced meanwhile; a copy made

@@ -226,6 +226,27 @@ TEST(ConvergeUninstall, AnUnnamedFileOfTheUserFontsFolderIsRemoved) {
     EXPECT_TRUE(exists(elsewhere));
 }
 
+// An update retires the older copy of the face only in the folder of its own scope: a per-user
+// entry (which the user writes) naming a file of the all-users folder, with a font of the same
+// face installed next, must not get that file deleted by an elevated install.
+TEST(ConvergeInstall, AnUpdateNeverDeletesFromTheAllUsersFolder) {
+    const std::string family = "CvVictim" + runTag();
+    const std::string victim = systemFontsFolder() + family + "-system.ttf";
+    writeFile(victim, uniqueFont(family));
+    ASSERT_TRUE(exists(victim));
+    setRawFontValue(HKEY_CURRENT_USER, family + " (TrueType)", REG_SZ, victim);
+    const std::string source = scratchFolder("converge-victim") + "\\" + family + ".ttf";
+    writeFile(source, uniqueFont(family, 1));  // the same face, other bytes: an update
+
+    EXPECT_EQ(installFontEntry("", source), Status::kDone);
+    EXPECT_TRUE(exists(victim)) << "the all-users file was deleted by a per-user update";
+    EXPECT_NE(entryOf(family + " (TrueType)"), victim);
+
+    forget(family + " (TrueType)");
+    std::error_code ec;
+    fs::remove(testsupport::pathOf(victim), ec);
+}
+
 // ---------------------------------------------------------------------------------------
 // Through Marlet: batches ended at any moment, and batches at the same time.
 namespace {

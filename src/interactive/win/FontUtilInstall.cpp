@@ -19,6 +19,12 @@ namespace {
 using vorla::utf8ToWide;
 using vorla::wideToUtf8;
 
+// The fonts folder whose files a step of root's scope may delete: an entry under
+// HKEY_CURRENT_USER, which the user writes, never reaches the all-users folder.
+safefile::FolderScope folderScope(HKEY root) {
+    return root == HKEY_CURRENT_USER ? safefile::FolderScope::CurrentUser : safefile::FolderScope::AllUsers;
+}
+
 // ---------------------------------------------------------------------------
 // Test builds only (VORLA_FAULT_SEAM, never set for the shipped binaries): the process ends at
 // once, as a kill would end it, after the named step of the font whose path holds the text of
@@ -189,7 +195,8 @@ std::wstring reusableCopy(HKEY root, const winreg::KeyHandle &key, const safefil
 void retireOldCopy(HKEY root, const winreg::KeyHandle &key, const std::string &old) {
     if (!findFontEntry(root, key, old).empty()) return;
     const safefile::DeleteOutcome deleted = safefile::deleteInFolders(
-        utf8ToWide(old), safefile::deletableFolders(safefile::processElevated()), [&] { removeFontResource(old); });
+        utf8ToWide(old), safefile::deletableFolders(safefile::processElevated(), folderScope(root)),
+        [&] { removeFontResource(old); });
     if (deleted == safefile::DeleteOutcome::NotDeleted && fileExists(old)) {
         LOG(WARNING) << scopeTag(root) << "\t[字体安装]\t[旧版本文件被占用]\t[保留]\t(" << old << ")";
     }
@@ -318,7 +325,7 @@ int loggedInstall(HKEY root, int status) {
 // fonts folder; false (nothing done) anywhere else.
 bool removeUnnamedUserFont(const std::string &path) {
     const safefile::DeleteOutcome deleted = safefile::deleteInFolders(
-        utf8ToWide(path), safefile::deletableFolders(safefile::processElevated(), true),
+        utf8ToWide(path), safefile::deletableFolders(safefile::processElevated(), safefile::FolderScope::CurrentUser),
         [&] { removeFontResource(path); });
     return deleted == safefile::DeleteOutcome::Deleted;
 }
@@ -393,7 +400,7 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
             // (by an entry another program wrote, or through a link) is unregistered but kept.
             // A file held open elsewhere stays on disk.
             const safefile::DeleteOutcome deleted = safefile::deleteInFolders(
-                utf8ToWide(path), safefile::deletableFolders(safefile::processElevated()));
+                utf8ToWide(path), safefile::deletableFolders(safefile::processElevated(), folderScope(root)));
             if (deleted == safefile::DeleteOutcome::Outside) {
                 LOG(WARNING) << tag << "\t[字体卸载]\t[文件不在字体目录]\t[保留]\t(" << path << ")";
             }
