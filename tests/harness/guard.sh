@@ -1,0 +1,94 @@
+# Sourced by wine-run.sh and node-run.sh (after env.sh): runs one test program under a watch
+# for a Wine 8 fault, and gets the run past it.
+#
+# The fault: now and then (seen mostly while processes are started and killed in quick
+# succession) a process of the run finds no desktop window although the run's explorer.exe
+# /desktop is up, and starts another explorer, which dies or hangs; the next process does the
+# same. The test in progress hangs until its ctest timeout, and within a minute or two there are
+# thousands of explorer processes, the wineserver runs out of file descriptors and every later
+# test fails at its start ("could not load kernel32.dll, status c000011f").
+#
+# The guard: while the program runs, it counts explorer processes once a second. More than two
+# live ones in this run's prefix, or two that started and died since the program began, is
+# the fault; the guard then ends every process of the session, starts the session again
+# (wineserver, wineboot, the session hooks of prefix.d) and runs the program once more. It says
+# so on stderr. A second fault in the same test fails the test. The prefix on disk is kept: what
+# the prefix hooks wrote stays, only what lives in the wineserver (loaded font resources, the
+# desktop, running fixtures) starts afresh, as at the start of any test.
+
+# Prefix hooks that start processes of the session rather than write the prefix; a restart
+# runs them again.
+guard_session_hooks=(20-desktop.sh)
+
+guard_in_prefix() {  # is process $1 one of this run's prefix?
+  { tr '\0' '\n' <"/proc/$1/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"
+}
+
+guard_explorers() {  # prints "<live in this prefix> <dead since $1>" ($1: list of known dead pids)
+  local live=0 dead=0 pid state
+  for pid in $(pgrep -x explorer.exe); do
+    state=$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null) || continue
+    if [ "$state" = Z ]; then
+      case " $1 " in *" $pid "*) ;; *) dead=$((dead + 1)) ;; esac
+    elif guard_in_prefix "$pid"; then
+      live=$((live + 1))
+    fi
+  done
+  echo "$live $dead"
+}
+
+guard_dead_explorers() {
+  local pid
+  for pid in $(pgrep -x explorer.exe); do
+    [ "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)" = Z ] && printf '%s ' "$pid"
+  done
+}
+
+guard_restart_session() {
+  timeout 20 "$WINESERVER" -k 2>/dev/null
+  # A wineserver out of file descriptors may not answer: end what is left of the session by hand.
+  local pid
+  for pid in $(pgrep -f 'wine|\.exe'); do
+    case $(cat "/proc/$pid/comm" 2>/dev/null) in bash | sh | dash | timeout | ctest | node) continue ;; esac
+    guard_in_prefix "$pid" && kill -9 "$pid" 2>/dev/null
+  done
+  timeout 20 "$WINESERVER" -w 2>/dev/null
+  setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1
+  "$WINE" wineboot </dev/null >/dev/null 2>&1
+  local hook
+  for hook in "${guard_session_hooks[@]}"; do
+    BUILD_DIR=$VORLA_BUILD SOURCE_DIR=$VORLA_SOURCE bash "$VORLA_SOURCE/tests/harness/prefix.d/$hook"
+  done
+}
+
+# guarded_run <command...>: the command's exit code; 125 after a second fault.
+guarded_run() {
+  local attempt rc pid known counts live dead
+  for attempt in 1 2; do
+    known=$(guard_dead_explorers)
+    "$@" &
+    pid=$!
+    while kill -0 "$pid" 2>/dev/null; do
+      sleep 1
+      counts=$(guard_explorers "$known")
+      live=${counts% *}
+      dead=${counts#* }
+      if [ "$live" -gt 2 ] || [ "$dead" -ge 2 ]; then
+        echo "guard: Wine lost the desktop process ($live explorer processes running, $dead dead);" \
+             "restarting the Wine session" >&2
+        kill -9 "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+        guard_restart_session
+        pid=
+        break
+      fi
+    done
+    if [ -n "$pid" ]; then
+      wait "$pid"
+      return $?
+    fi
+    [ "$attempt" = 1 ] && echo "guard: running the test again" >&2
+  done
+  echo "guard: Wine lost the desktop process again; the test is not judged" >&2
+  return 125
+}
