@@ -71,19 +71,31 @@ function keyWatch({ source, root, path }) {
   const event = createEvent(false);
   let key = null;
   let atKey = false;
+  let depth = 0; // how many parts of the path the open key has
 
+  // The handle of the key's first `levels` parts, or null where they do not exist.
+  const openLevel = (levels) => {
+    const out = [null];
+    const rc = c.RegOpenKeyExW(roots[root], parts.slice(0, levels).join('\\'), 0, KEY_NOTIFY, out);
+    if (rc === 0) return out[0];
+    if (rc !== ERROR_FILE_NOT_FOUND) throw new Error(`${root}\\${path} could not be opened: Windows error ${rc}`);
+    return null;
+  };
   // Opens the key, else its nearest existing ancestor (the root at least).
   const open = () => {
-    for (let depth = parts.length; depth >= 0; depth -= 1) {
-      const out = [null];
-      const rc = c.RegOpenKeyExW(roots[root], parts.slice(0, depth).join('\\'), 0, KEY_NOTIFY, out);
-      if (rc === 0) {
-        key = out[0];
-        atKey = depth === parts.length;
-        return;
-      }
-      if (rc !== ERROR_FILE_NOT_FOUND) throw new Error(`${root}\\${path} could not be opened: Windows error ${rc}`);
+    for (depth = parts.length; depth >= 0; depth -= 1) {
+      key = openLevel(depth);
+      if (key !== null) break;
     }
+    atKey = depth === parts.length;
+  };
+  // After an ancestor is armed: did the next level appear between its opening and the arming?
+  // That change came before the notification and would never be reported.
+  const deeperAppeared = () => {
+    const deeper = openLevel(depth + 1);
+    if (deeper === null) return false;
+    c.RegCloseKey(deeper);
+    return true;
   };
   const close = () => {
     if (key !== null) c.RegCloseKey(key);
@@ -95,8 +107,9 @@ function keyWatch({ source, root, path }) {
       if (key === null) open();
       const filter = atKey ? REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET : REG_NOTIFY_CHANGE_NAME;
       const rc = c.RegNotifyChangeKeyValue(key, 0, filter, event, 1);
-      if (rc === 0) return;
+      if (rc === 0 && (atKey || !deeperAppeared())) return;
       close();
+      if (rc === 0) continue; // look again from the deeper level
       if (rc !== ERROR_KEY_DELETED) throw new Error(`${root}\\${path} cannot be watched: Windows error ${rc}`);
     }
   };

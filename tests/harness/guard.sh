@@ -53,11 +53,12 @@ guard_restart_session() {
     guard_in_prefix "$pid" && kill -9 "$pid" 2>/dev/null
   done
   timeout 20 "$WINESERVER" -w 2>/dev/null
-  setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1
-  "$WINE" wineboot </dev/null >/dev/null 2>&1
+  # The session starts as start.sh starts it, in the run's own locale, whatever this test's is.
+  LANG=C.UTF-8 setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1
+  LANG=C.UTF-8 "$WINE" wineboot </dev/null >/dev/null 2>&1
   local hook
   for hook in "${guard_session_hooks[@]}"; do
-    BUILD_DIR=$VORLA_BUILD SOURCE_DIR=$VORLA_SOURCE bash "$VORLA_SOURCE/tests/harness/prefix.d/$hook"
+    LANG=C.UTF-8 BUILD_DIR=$VORLA_BUILD SOURCE_DIR=$VORLA_SOURCE bash "$VORLA_SOURCE/tests/harness/prefix.d/$hook"
   done
 }
 
