@@ -12,9 +12,10 @@
 # live ones in this run's prefix, or two that started and died since the program began, is
 # the fault; the guard then ends every process of the session, starts the session again
 # (wineserver, wineboot, the session hooks of prefix.d) and runs the program once more. It says
-# so on stderr. A second fault in the same test fails the test. The prefix on disk is kept: what
-# the prefix hooks wrote stays, only what lives in the wineserver (loaded font resources, the
-# desktop, running fixtures) starts afresh, as at the start of any test.
+# so on stderr and in the run's guard.log (build/windows/wine/). A second fault in the same test
+# fails the test. The prefix on disk is kept: what the prefix hooks wrote stays, only what lives
+# in the wineserver (loaded font resources, the desktop, running fixtures) starts afresh, as at
+# the start of any test.
 
 # Prefix hooks that start processes of the session rather than write the prefix; a restart
 # runs them again.
@@ -77,6 +78,8 @@ guarded_run() {
       if [ "$live" -gt 2 ] || [ "$dead" -ge 2 ]; then
         echo "guard: Wine lost the desktop process ($live explorer processes running, $dead dead);" \
              "restarting the Wine session" >&2
+        echo "$(date +%T) $*: $live explorer processes running, $dead dead; session restarted" \
+          >>"${GUARD_LOG:-$WINE_STATE/guard.log}"
         kill -9 "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
         guard_restart_session

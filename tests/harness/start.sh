@@ -7,7 +7,7 @@ here=$(dirname "${BASH_SOURCE[0]}")
 "$here/stop.sh" "$1" || true          # leftovers of an interrupted run
 source "$here/env.sh" "$1"
 mkdir -p "$WINE_STATE"
-rm -f "$WINE_STATE/display"
+rm -f "$WINE_STATE/display" "$WINE_STATE/guard.log"
 
 # One display for every process of the run.
 setsid Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$WINE_STATE/display.num" \
