@@ -8,9 +8,9 @@
 # thousands of explorer processes, the wineserver runs out of file descriptors and every later
 # test fails at its start ("could not load kernel32.dll, status c000011f").
 #
-# The guard: while the program runs, it counts explorer processes once a second. More than two
-# live ones in this run's prefix, or two that started and died since the program began, is
-# the fault; the guard then ends every process of the session, starts the session again
+# The guard: while the program runs, it counts explorer processes four times a second. More
+# than two live ones in this run's prefix, or two that started and died since the program began,
+# is the fault; the guard then ends every process of the session, starts the session again
 # (wineserver, wineboot, the session hooks of prefix.d) and runs the program once more. It says
 # so on stderr and in the run's guard.log (build/windows/wine/). A second fault in the same test
 # fails the test. The prefix on disk is kept: what the prefix hooks wrote stays, only what lives
@@ -71,7 +71,7 @@ guarded_run() {
     "$@" &
     pid=$!
     while kill -0 "$pid" 2>/dev/null; do
-      sleep 1
+      sleep 0.25
       counts=$(guard_explorers "$known")
       live=${counts% *}
       dead=${counts#* }
