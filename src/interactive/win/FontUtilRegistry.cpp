@@ -188,6 +188,7 @@ struct CachedEntry {
     std::string data;      // lower-cased REG_SZ text; "" for other types
     std::string key;       // lastElementKey(data)
     std::string fileName;  // fileNameOf(data)
+    std::string text;      // the REG_SZ text as written, for its canonical form
 };
 
 // The values of one root's Fonts key as last read, with the key's value count and last
@@ -213,7 +214,8 @@ void readSnapshot(const winreg::KeyHandle &key, KeySnapshot &snapshot) {
         std::string data = toLower(value.text);
         std::string lastKey = lastElementKey(data);
         std::string fileName = fileNameOf(data);
-        snapshot.entries.push_back({std::move(value.name), std::move(data), std::move(lastKey), std::move(fileName)});
+        snapshot.entries.push_back(
+            {std::move(value.name), std::move(data), std::move(lastKey), std::move(fileName), std::move(value.text)});
     }
     snapshot.valid = true;
 }
@@ -241,7 +243,7 @@ void noteWrite(HKEY root, const winreg::KeyHandle &key, const std::string &value
         std::string lowered = toLower(*data);
         std::string lastKey = lastElementKey(lowered);
         std::string fileName = fileNameOf(lowered);
-        snapshot.entries.push_back({valueName, std::move(lowered), std::move(lastKey), std::move(fileName)});
+        snapshot.entries.push_back({valueName, std::move(lowered), std::move(lastKey), std::move(fileName), *data});
     } else if (entry == snapshot.entries.end()) {
         snapshot.valid = false;  // a deleted name spelled in another case than the listed one
         return;
@@ -251,6 +253,7 @@ void noteWrite(HKEY root, const winreg::KeyHandle &key, const std::string &value
         entry->data = toLower(*data);
         entry->key = lastElementKey(entry->data);
         entry->fileName = fileNameOf(entry->data);
+        entry->text = *data;
     }
     snapshot.stamp = key.stamp();
 }
@@ -304,30 +307,42 @@ bool setFontRegValueByFamilyAndPath(HKEY root, const std::string &family, const 
     return key && writeFontEntry(root, key, fontRegValueName(family), path);
 }
 
+namespace {
+// The canonical form of an absolute path, lower-cased; empty for a relative one (its meaning
+// would hang on the working folder), which matches nothing. The form is made of the text as
+// written and lower-cased afterwards: it keeps the letter case it is given, and a lower-cased
+// text would cost Wine a search of every folder on the way whose name has capitals, the fonts
+// folder with every font in it among them.
+std::filesystem::path canonicalKey(const std::string &text) {
+    if (!toWidePath(text).is_absolute()) return {};
+    return toWidePath(toLower(weaklyCanonicalText(text)));
+}
+}  // namespace
+
 std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &path) {
     try {
         const bool system = isSystemFontPath(path);
         const std::string lowered = toLower(path);
         const std::string wanted = fileNameOf(lowered);
         const std::string wantedKey = lastElementKey(lowered);
-        const std::filesystem::path target = toWidePath(weaklyCanonicalText(lowered));
+        const std::filesystem::path target = canonicalKey(path);
 
         // A value matches when its data, made canonical, equals the path made canonical
         // (or, for all-users fonts, when its file name equals the path's). Canonical forms
         // are costly (each one looks at the disk), so only values whose last path element
         // equals the path's are made canonical. Making a path canonical here resolves "." and
-        // "..", separators and a relative start, and keeps the last element (the key takes it
+        // ".." and separators (a relative text matches nothing), and keeps the last element (the key takes it
         // without trailing dots and spaces, in case a platform drops them). The filesystem library of this toolchain
         // follows no link on Windows and expands no short 8.3 name, so neither gives a match
         // under another file name (with a library that resolved links, a link under another
         // name would escape this test). A value whose last element canonicalisation may
         // replace ("." or "..", a trailing separator, a stream name) has the key "" and is
         // always made canonical, as is every value when the path itself has such an element.
-        const auto matches = [&](const std::string &data, const std::string &dataKey, const std::string &fileName) {
-            if (wantedKey.empty() || dataKey.empty() || dataKey == wantedKey) {
-                if (target == toWidePath(weaklyCanonicalText(data))) return true;
+        const auto matches = [&](const CachedEntry &entry) {
+            if (!target.empty() && (wantedKey.empty() || entry.key.empty() || entry.key == wantedKey)) {
+                if (target == canonicalKey(entry.text)) return true;
             }
-            return system && fileName == wanted;
+            return system && entry.fileName == wanted;
         };
 
         std::lock_guard<std::mutex> lock(snapshotMutex);
@@ -339,7 +354,7 @@ std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::st
         }
         for (;;) {
             for (const CachedEntry &entry : snapshot.entries) {
-                if (!matches(entry.data, entry.key, entry.fileName)) continue;
+                if (!matches(entry)) continue;
                 if (fresh) return entry.name;
                 // Confirm the value still says so before it is used.
                 const std::string now = toLower(key.readString(entry.name));
