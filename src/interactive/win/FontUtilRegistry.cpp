@@ -258,6 +258,16 @@ void noteWrite(HKEY root, const winreg::KeyHandle &key, const std::string &value
     snapshot.stamp = key.stamp();
 }
 
+// The canonical form of an absolute path, lower-cased; empty for a relative one (its meaning
+// would hang on the working folder), which matches nothing. The form is made of the text as
+// written and lower-cased afterwards: it keeps the letter case it is given, and a lower-cased
+// text would cost Wine a search of every folder on the way whose name has capitals, the fonts
+// folder with every font in it among them.
+std::filesystem::path canonicalKey(const std::string &text) {
+    if (!toWidePath(text).is_absolute()) return {};
+    return toWidePath(toLower(weaklyCanonicalText(text)));
+}
+
 }  // namespace
 
 winreg::KeyHandle openFontsKey(HKEY root) {
@@ -307,18 +317,6 @@ bool setFontRegValueByFamilyAndPath(HKEY root, const std::string &family, const 
     return key && writeFontEntry(root, key, fontRegValueName(family), path);
 }
 
-namespace {
-// The canonical form of an absolute path, lower-cased; empty for a relative one (its meaning
-// would hang on the working folder), which matches nothing. The form is made of the text as
-// written and lower-cased afterwards: it keeps the letter case it is given, and a lower-cased
-// text would cost Wine a search of every folder on the way whose name has capitals, the fonts
-// folder with every font in it among them.
-std::filesystem::path canonicalKey(const std::string &text) {
-    if (!toWidePath(text).is_absolute()) return {};
-    return toWidePath(toLower(weaklyCanonicalText(text)));
-}
-}  // namespace
-
 std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &path) {
     try {
         const bool system = isSystemFontPath(path);
@@ -331,13 +329,14 @@ std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::st
         // (or, for all-users fonts, when its file name equals the path's). Canonical forms
         // are costly (each one looks at the disk), so only values whose last path element
         // equals the path's are made canonical. Making a path canonical here resolves "." and
-        // ".." and separators (a relative text matches nothing), and keeps the last element (the key takes it
-        // without trailing dots and spaces, in case a platform drops them). The filesystem library of this toolchain
-        // follows no link on Windows and expands no short 8.3 name, so neither gives a match
-        // under another file name (with a library that resolved links, a link under another
-        // name would escape this test). A value whose last element canonicalisation may
-        // replace ("." or "..", a trailing separator, a stream name) has the key "" and is
-        // always made canonical, as is every value when the path itself has such an element.
+        // ".." and separators (a relative text matches nothing), and keeps the last element
+        // (the key takes it without trailing dots and spaces, in case a platform drops them).
+        // The filesystem library of this toolchain follows no link on Windows and expands no
+        // short 8.3 name, so neither gives a match under another file name (with a library
+        // that resolved links, a link under another name would escape this test). A value
+        // whose last element canonicalisation may replace ("." or "..", a trailing separator,
+        // a stream name) has the key "" and is always made canonical, as is every value when
+        // the path itself has such an element.
         const auto matches = [&](const CachedEntry &entry) {
             if (!target.empty() && (wantedKey.empty() || entry.key.empty() || entry.key == wantedKey)) {
                 if (target == canonicalKey(entry.text)) return true;
