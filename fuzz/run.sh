@@ -18,7 +18,7 @@ cmake --build "$build" -j2 >/dev/null
 # quarantine (256 MB by default) that counts against the process's memory: a minute of
 # fuzz_name_table reached 520 MB, 258 MB of it quarantine and 29 MB live. A 64 MB
 # quarantine still catches a use after free of any recent block and leaves the limit
-# about twice what a run needs (250-260 MB).
+# about twice what a run needs (150-280 MB).
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0:quarantine_size_mb=64
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:suppressions=$PWD/fuzz/ubsan.supp
 options=(-rss_limit_mb=512 -max_len=1048576 -timeout=30 -print_final_stats=1)
