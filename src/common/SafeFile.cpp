@@ -472,13 +472,6 @@ NewFile createInFolder(const FontsFolder &folder, const std::wstring &name) {
     return {};
 }
 
-UniqueFileHandle openSource(const std::wstring &path) {
-    UniqueFileHandle file(
-        CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (file && isFolder(file.get())) file.reset();
-    return file;
-}
-
 bool copyContents(HANDLE source, HANDLE target) {
     LARGE_INTEGER start{};
     if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) return false;

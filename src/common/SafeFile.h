@@ -157,9 +157,6 @@ bool sameContents(HANDLE a, HANDLE b);
 // Opens a file of the folder for reading when it is a file directly in it; invalid otherwise.
 vorla::UniqueFileHandle openInFolder(const FontsFolder &folder, const std::wstring &name);
 
-// Opens a source file for reading (others may read, write or delete it meanwhile); an
-// invalid handle when it is missing, a folder or unreadable.
-vorla::UniqueFileHandle openSource(const std::wstring &path);
 // Copies every byte of source (from its start) into target; false on a read or write failure.
 bool copyContents(HANDLE source, HANDLE target);
 

@@ -3,6 +3,7 @@
 // way (made from the Linux side by tests/harness/prefix.d/30-links.sh: Wine creates none).
 // Every process under Wine counts as elevated, so the elevated rules are what runs here,
 // through the library's core in this process and through Marlet.exe.
+#include "common/NamedFile.h"
 #include "common/SafeFile.h"
 #include "common/Status.h"
 #include "interactive/win/FontUtil.h"
@@ -18,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace fs = std::filesystem;
 using namespace corefix;
@@ -352,6 +354,59 @@ TEST(SafeFile, BaseNamesOfCopies) {
         {L"...", L"font"},
     };
     for (const auto &[name, expected] : cases) EXPECT_EQ(safefile::safeBaseName(name), expected) << wideToUtf8(name);
+}
+
+// A text that names a pipe, a console, a device or (where refused) a share is never opened; a disk
+// file is, and one open serves its names and its bytes.
+TEST(SafeFile, NamedFilesAreDiskFilesOnly) {
+    using safefile::Network;
+    const std::vector<std::tuple<std::wstring, Network, bool>> texts = {
+        {L"C:\\fonts\\a.ttf", Network::Refused, true},
+        {L"c:/fonts/a.ttf", Network::Refused, true},
+        {L"\\\\?\\C:\\fonts\\a.ttf", Network::Refused, true},
+        {L"\\\\server\\share\\a.ttf", Network::Allowed, true},
+        {L"\\\\?\\UNC\\server\\share\\a.ttf", Network::Allowed, true},
+        {L"\\\\server\\share\\a.ttf", Network::Refused, false},
+        {L"//server/share/a.ttf", Network::Refused, false},
+        {L"\\\\?\\UNC\\server\\share\\a.ttf", Network::Refused, false},
+        {L"\\\\.\\pipe\\vorla", Network::Allowed, false},
+        {L"//./pipe/vorla", Network::Allowed, false},
+        {L"\\\\?\\pipe\\vorla", Network::Allowed, false},
+        {L"\\\\.\\C:\\fonts\\a.ttf", Network::Allowed, false},
+        {L"\\??\\C:\\fonts\\a.ttf", Network::Allowed, false},
+        {L"CONIN$", Network::Allowed, false},
+        {L"C:\\fonts\\CONIN$", Network::Allowed, false},
+        {L"C:\\fonts\\con.ttf", Network::Allowed, false},
+        {L"C:\\fonts\\NUL .ttf", Network::Allowed, false},
+        {L"C:\\fonts\\com1", Network::Allowed, false},
+        {L"C:\\fonts\\com10.ttf", Network::Allowed, true},
+        {L"a.ttf", Network::Allowed, false},
+        {L"C:a.ttf", Network::Allowed, false},
+        {L"\\fonts\\a.ttf", Network::Allowed, false},
+        {L"", Network::Allowed, false},
+    };
+    for (const auto &[text, network, expected] : texts)
+        EXPECT_EQ(safefile::nameable(text, network), expected) << wideToUtf8(text);
+
+    // A live pipe is not reached: the open is refused before it would connect (and block).
+    const vorla::UniqueFileHandle pipe(
+        CreateNamedPipeW(L"\\\\.\\pipe\\vorla-named-file", PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr));
+    ASSERT_TRUE(pipe);
+    EXPECT_FALSE(safefile::openNamed(L"\\\\.\\pipe\\vorla-named-file", Network::Allowed));
+
+    TempDir dir("named");
+    EXPECT_FALSE(safefile::openNamed(dir.path().wstring(), Network::Refused));  // a folder
+    EXPECT_FALSE(safefile::openNamed((dir / "missing.ttf").wstring(), Network::Refused));
+    const std::string font = sfnt::miniFont({"Named File Sans", "", "NamedFileSans-Regular", ""});
+    writeFile(dir / "font.ttf", font);
+    const vorla::UniqueFileHandle file = safefile::openNamed((dir / "font.ttf").wstring(), Network::Refused);
+    ASSERT_TRUE(file);
+    safefile::HandleStream in(file.get());
+    EXPECT_EQ(readFontNames(in, "en").postScriptName, "NamedFileSans-Regular");
+    in.clear();
+    in.seekg(0);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, font);
 }
 
 // The un-elevated lookup keeps following the user's own settings; the elevated one never reads them.

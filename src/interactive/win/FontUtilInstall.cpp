@@ -1,6 +1,7 @@
 // Font installation core: permanent install and transactional uninstall.
 #include "FontUtil.h"
 
+#include "common/NamedFile.h"
 #include "common/PlatformError.h"
 #include "common/Raii.h"
 #include "common/SafeFile.h"
@@ -10,7 +11,6 @@
 #include <sddl.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <vector>
 
@@ -134,20 +134,14 @@ private:
 // ---------------------------------------------------------------------------
 // Names and faces.
 
-// Opens the font file for reading; other processes may hold it open for reading or writing.
-bool readNames(const std::string &path, FontNames &names) {
-    std::ifstream in(toWidePath(path), std::ios::in | std::ios::binary);
-    if (!in.is_open()) return false;
-    names = readFontNames(in, "cn");
-    return true;
-}
-
 // The PostScript name of the font an entry names (a bare file name lies in the fonts folder);
-// false when the file cannot be read.
+// false when it is no file on a disk that can be read: an entry the user wrote may name a pipe,
+// a console or a share, which is never opened.
 bool faceOfEntry(const std::string &data, const std::string &folder, std::string &face) {
     const std::string path = data.find('\\') == std::string::npos ? folder + "\\" + data : data;
-    std::ifstream in(toWidePath(path), std::ios::in | std::ios::binary);
-    if (!in.is_open()) return false;
+    const vorla::UniqueFileHandle file = safefile::openNamed(utf8ToWide(path), safefile::Network::Refused);
+    if (!file) return false;
+    safefile::HandleStream in(file.get());
     face = readFontNames(in, "en").postScriptName;
     return true;
 }
@@ -237,11 +231,17 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
     }
 
     // 3. The names: the entry's (read from the font, else the caller's family) and the face's.
-    FontNames names;
-    if (!readNames(path, names)) return Status::kNotFound;
-    const std::string name = names.name.empty() ? family : names.name;
-    const vorla::UniqueFileHandle source = safefile::openSource(utf8ToWide(path));
+    // One open serves the names and the bytes. Elevated, a source on another machine is refused
+    // by its text: opening it would authenticate to that server as this process.
+    const vorla::UniqueFileHandle source = safefile::openNamed(
+        utf8ToWide(path), safefile::processElevated() ? safefile::Network::Refused : safefile::Network::Allowed);
     if (!source) return Status::kNotFound;
+    FontNames names;
+    {
+        safefile::HandleStream in(source.get());
+        names = readFontNames(in, "cn");
+    }
+    const std::string name = names.name.empty() ? family : names.name;
     removeLeftovers(fonts);
 
     // 4. The copy, whole and flushed under a temporary name before anything names it.
