@@ -14,3 +14,4 @@
 #include "common/SafeFileDeletes.h"  // deleting through the checked handle
 #include "common/SafeFileFolders.h"  // the trusted fonts folders
 #include "common/SafeFilePaths.h"    // paths as Windows names them, final paths
+#include "common/SafeFileRights.h"   // the rights of the user who asked
