@@ -3,6 +3,7 @@
 
 #include "common/Raii.h"
 #include "common/SafeFilePaths.h"
+#include "common/SafeFileRights.h"
 
 #include <algorithm>
 
@@ -52,6 +53,31 @@ bool deleteIfSame(const std::wstring &path, const FileIdentity &identity) {
                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file || !(identityOf(file.get()) == identity)) return false;
     return markForDeletion(file.get());
+}
+
+NamedDeletion deleteNamedFile(const std::wstring &path, const std::function<bool()> &beforeDelete) {
+    const std::wstring expected = longPathOf(path);
+    if (expected.empty()) return NamedDeletion::Refused;
+    // Looked at first without data access, which no other open keeps out (a loaded font's neither).
+    const UniqueFileHandle look(CreateFileW(expected.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                            kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!look) return NamedDeletion::InUse;
+    if (!isSingleFileAt(look.get(), expected)) return NamedDeletion::Refused;
+    if (!userMay(look.get(), DELETE)) {
+        const std::wstring folderText = parentOf(expected);
+        const UniqueFileHandle folder(CreateFileW((folderText.size() == 2 ? folderText + L"\\" : folderText).c_str(),
+                                                  READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!folder || !samePath(finalPathOf(folder.get()), folderText) || !userMay(folder.get(), FILE_DELETE_CHILD))
+            return NamedDeletion::Refused;
+    }
+    const FileIdentity checked = identityOf(look.get());
+    if (beforeDelete && !beforeDelete()) return NamedDeletion::Kept;
+    const UniqueFileHandle file(CreateFileW(expected.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
+                                            nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) return NamedDeletion::InUse;
+    if (!(identityOf(file.get()) == checked) || !isSingleFileAt(file.get(), expected)) return NamedDeletion::Refused;
+    return markForDeletion(file.get()) ? NamedDeletion::Deleted : NamedDeletion::InUse;
 }
 
 }  // namespace safefile

@@ -37,6 +37,20 @@ DeleteOutcome deleteInFolders(const std::wstring &path, const std::vector<std::w
 // made and closed). True when it was deleted.
 bool deleteIfSame(const std::wstring &path, const FileIdentity &identity);
 
+// Outcome of deleteNamedFile.
+enum class NamedDeletion {
+    Deleted,
+    Refused,  // not where its name says (a link on the way), or the user may not delete it: kept
+    Kept,     // beforeDelete answered false: kept, nothing done
+    InUse     // another process holds it, or it went meanwhile: kept
+};
+// Deletes a file a caller named (the front end's temporary font) as the user who asked could: its
+// final path must be the path given (long names, any case) with one link, and the user must hold
+// DELETE on it or FILE_DELETE_CHILD on its folder. beforeDelete runs once these checks have passed
+// (the font resource goes there: a loaded font file cannot be opened for deleting), then the file
+// is opened again for deleting and deleted only when it is still the file checked.
+NamedDeletion deleteNamedFile(const std::wstring &path, const std::function<bool()> &beforeDelete);
+
 namespace detail {
 // Marks the file of an open handle (opened with DELETE) for deletion: it goes when its last
 // handle closes.

@@ -265,9 +265,9 @@ bool userMay(HANDLE handle, ACCESS_MASK wanted) {
     GENERIC_MAPPING mapping = fileMapping();
     MapGenericMask(&wanted, &mapping);
     const UniqueLocal descriptor = descriptorOf(handle);
-    if (!descriptor) return false;
 #ifdef VORLA_RIGHTS_SEAM
     if (const RightsSeam *seam = activeSeam()) {
+        if (!descriptor) return false;
         if (seam->sessionUser.empty()) return tokenMay(seam->token, descriptor.get(), wanted);
         PSID sid = nullptr;
         if (!ConvertStringSidToSidW(seam->sessionUser.c_str(), &sid)) return false;
@@ -276,6 +276,9 @@ bool userMay(HANDLE handle, ACCESS_MASK wanted) {
     }
 #endif
     const Decision &decision = processDecision();
+    // Without a boundary a descriptor that cannot be read (a file system that keeps none) decides
+    // nothing: the token's own access decides when the process acts. Across one, it refuses.
+    if (!descriptor) return decision.who == Requester::Process;
     if (decision.who == Requester::SessionUser) return accountMay(decision.sessionUser, descriptor.get(), wanted);
     return tokenMay(decision.token.get(), descriptor.get(), wanted);
 }

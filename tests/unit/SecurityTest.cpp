@@ -243,7 +243,7 @@ TEST(Attacks, MarletsResultAndListFilesFollowNoLink) {
          "Unable to read the font list file C:\\VorlaLinks\\victim\\list.json\r\n",
          "r.json"},
         // Not attacks: what the bridge does must still work.
-        {"-o naming an existing file by its folder's short name",
+        {"-o naming an existing empty file (as the bridge makes it) by its folder's short name",
          {"[]", "-o", "<short>\\existing.json"},
          0,
          "",
@@ -261,7 +261,7 @@ TEST(Attacks, MarletsResultAndListFilesFollowNoLink) {
         TempDir work("attack-io");
         const fs::path longFolder = work.path() / L"a rather long folder name";
         fs::create_directories(longFolder);
-        writeFile(wideToUtf8((longFolder / L"existing.json").wstring()), "old and longer content than the result");
+        writeFile(wideToUtf8((longFolder / L"existing.json").wstring()), "");
         wchar_t shortFolder[MAX_PATH] = {};
         ASSERT_NE(GetShortPathNameW(longFolder.c_str(), shortFolder, MAX_PATH), 0u);
         std::vector<std::string> args = {"-i"};

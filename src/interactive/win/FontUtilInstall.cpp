@@ -196,6 +196,19 @@ void retireOldCopy(HKEY root, const winreg::KeyHandle &key, const std::string &o
     }
 }
 
+// True when the file opens as a font file: an sfnt version of TrueType (0x00010000 or 'true'), of
+// CFF outlines ('OTTO') or a collection ('ttcf'). Nothing else is ever copied into a fonts folder.
+bool hasFontHeader(HANDLE file) {
+    unsigned char tag[4] = {};
+    DWORD read = 0;
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !ReadFile(file, tag, sizeof tag, &read, nullptr) ||
+        read != sizeof tag)
+        return false;
+    const std::string text(reinterpret_cast<const char *>(tag), sizeof tag);
+    return text == std::string("\0\1\0\0", 4) || text == "OTTO" || text == "true" || text == "ttcf";
+}
+
 // Leftovers of runs that ended between making a copy and naming it: once per process.
 void removeLeftovers(const safefile::FontsFolder &fonts) {
     static std::once_flag once;
@@ -236,6 +249,11 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
     const vorla::UniqueFileHandle source = safefile::openNamed(
         utf8ToWide(path), safefile::processElevated() ? safefile::Network::Refused : safefile::Network::Allowed);
     if (!source) return Status::kNotFound;
+    // The user who asked must be able to read it: an elevated install never hands over a file
+    // (another user's licensed fonts) that the user could not read. And only a font is copied,
+    // so no other file's bytes ever lie in a fonts folder, not even under a temporary name.
+    if (!safefile::userMay(source.get(), FILE_READ_DATA)) return Status::kNotFound;
+    if (!hasFontHeader(source.get())) return Status::kPlatformRefusedFont;
     FontNames names;
     {
         safefile::HandleStream in(source.get());
@@ -408,12 +426,13 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
         }
     }
 
-    // 5. After a failed step (strict mode): both the registry entry and the font resource go back.
+    // 5. After a failed step (strict mode): both the registry entry and the font resource go back;
+    // the entry exactly as it was read, its name and its data.
     if (status != Status::kDone) {
         LOG(DEBUG) << tag << "\t\tstrict Mode is True ";
         LOG(DEBUG) << "------------------------[Transactional begin]------------------------";
         LOG(DEBUG) << "[注册表]\t[Call\tBack\tStart]\t(" << entryName << ")";
-        if (writeFontEntry(root, key, fontRegValueName(entryName), path)) {
+        if (!loaded.empty() && writeFontEntry(root, key, entryName, loaded)) {
             LOG(DEBUG) << "[注册表]\t[CallBack]\t[Success]";
         } else {
             LOG(DEBUG) << "[注册表]\t[CallBack]\t[Fail!!!]";
