@@ -49,6 +49,15 @@ bool isSingleFileAt(HANDLE handle, const std::wstring &expected) {
     return !expected.empty() && samePath(finalPathOf(handle), expected);
 }
 
+bool isDeviceName(std::wstring stem) {
+    for (wchar_t &c : stem) c = static_cast<wchar_t>(std::towupper(c));
+    static const wchar_t *const devices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t *device : devices)
+        if (stem == device) return true;
+    return stem.size() == 4 && (stem.rfind(L"COM", 0) == 0 || stem.rfind(L"LPT", 0) == 0) && stem[3] >= L'0' &&
+           stem[3] <= L'9';
+}
+
 }  // namespace detail
 
 using namespace detail;

@@ -40,6 +40,9 @@ vorla::UniqueFileHandle openFolder(const std::wstring &path);
 bool isFolder(HANDLE handle);
 // A file (not a folder) with exactly one link whose final path is expected.
 bool isSingleFileAt(HANDLE handle, const std::wstring &expected);
+// True when a name's stem (without extension) is a device name: CON, PRN, AUX, NUL, CONIN$,
+// CONOUT$, COM0-9, LPT0-9, in any case.
+bool isDeviceName(std::wstring stem);
 
 }  // namespace detail
 
