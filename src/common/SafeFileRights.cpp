@@ -119,7 +119,7 @@ bool memberOfAdministrators(HANDLE identificationToken) {
 
 struct Decision {
     Requester who = Requester::Process;
-    UniqueHandle token;  // identification-level token whose rights count (Process, LinkedToken)
+    UniqueHandle token;  // identification-level token: the linked one, or the process's own
     SidBytes sessionUser;
 };
 
@@ -276,11 +276,21 @@ bool userMay(HANDLE handle, ACCESS_MASK wanted) {
     }
 #endif
     const Decision &decision = processDecision();
-    // Without a boundary a descriptor that cannot be read (a file system that keeps none) decides
-    // nothing: the token's own access decides when the process acts. Across one, it refuses.
-    if (!descriptor) return decision.who == Requester::Process;
+    // Without a boundary the token's own access decides when the process acts on the object (a
+    // share's descriptor, say, names accounts of the server that no local check could match).
+    if (decision.who == Requester::Process) return true;
+    if (!descriptor) return false;
     if (decision.who == Requester::SessionUser) return accountMay(decision.sessionUser, descriptor.get(), wanted);
     return tokenMay(decision.token.get(), descriptor.get(), wanted);
+}
+
+bool userCould(HANDLE handle, ACCESS_MASK wanted) {
+    if (guardedHost()) return userMay(handle, wanted);
+    if (!handle || handle == INVALID_HANDLE_VALUE) return false;
+    GENERIC_MAPPING mapping = fileMapping();
+    MapGenericMask(&wanted, &mapping);
+    const UniqueLocal descriptor = descriptorOf(handle);
+    return descriptor && tokenMay(processDecision().token.get(), descriptor.get(), wanted);
 }
 
 #ifdef VORLA_RIGHTS_SEAM

@@ -15,7 +15,7 @@ namespace safefile {
 enum class Requester {
     // No boundary to guard: a process that is not elevated, or a full administrator without a
     // limited token (user account control off), or one whose linked token is an administrator
-    // too. The check grants what the process token grants.
+    // too. The check grants: what the process then does with the object, its own token decides.
     Process,
     // A split token (the usual elevation): the elevated token's linked, limited token.
     LinkedToken,
@@ -31,8 +31,12 @@ bool guardedHost();
 // True when the requesting user holds every right of wanted on the object of handle, which was
 // opened with READ_CONTROL. Generic rights are mapped with the file mapping (MapGenericMask); the
 // descriptor (owner, group, DACL and integrity label) comes from the handle (GetSecurityInfo).
-// False when a right is missing or the decision cannot be made.
+// False when a right is missing or the decision cannot be made. Without a boundary, true.
 bool userMay(HANDLE handle, ACCESS_MASK wanted);
+// The same question for an object the process will not act on itself (whether the user could
+// plant a file in a folder): without a boundary, what this process's own token is granted
+// (AccessCheck); across one, userMay.
+bool userCould(HANDLE handle, ACCESS_MASK wanted);
 
 #ifdef VORLA_RIGHTS_SEAM
 // Test builds only (never the shipped binaries): the requesting user and the descriptors of the

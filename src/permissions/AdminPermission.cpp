@@ -46,7 +46,7 @@ bool warnWhenTheFolderIsWritable(const std::wstring &executable) {
     const vorla::UniqueFileHandle handle(CreateFileW(folder.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
                                                      safefile::detail::kShareAll, nullptr, OPEN_EXISTING,
                                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (handle && !safefile::userMay(handle.get(), FILE_ADD_FILE)) return false;
+    if (handle && !safefile::userCould(handle.get(), FILE_ADD_FILE)) return false;
     LOG(WARNING) << "[runAdmin]\tthe user may write the host's folder: a program or DLL placed there runs as "
                     "administrator after the prompt\t("
                  << vorla::wideToUtf8(folder) << ")";
