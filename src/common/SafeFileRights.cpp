@@ -264,9 +264,9 @@ bool userMay(HANDLE handle, ACCESS_MASK wanted) {
     if (!handle || handle == INVALID_HANDLE_VALUE) return false;
     GENERIC_MAPPING mapping = fileMapping();
     MapGenericMask(&wanted, &mapping);
-    const UniqueLocal descriptor = descriptorOf(handle);
 #ifdef VORLA_RIGHTS_SEAM
     if (const RightsSeam *seam = activeSeam()) {
+        const UniqueLocal descriptor = descriptorOf(handle);
         if (!descriptor) return false;
         if (seam->sessionUser.empty()) return tokenMay(seam->token, descriptor.get(), wanted);
         PSID sid = nullptr;
@@ -279,6 +279,7 @@ bool userMay(HANDLE handle, ACCESS_MASK wanted) {
     // Without a boundary the token's own access decides when the process acts on the object (a
     // share's descriptor, say, names accounts of the server that no local check could match).
     if (decision.who == Requester::Process) return true;
+    const UniqueLocal descriptor = descriptorOf(handle);
     if (!descriptor) return false;
     if (decision.who == Requester::SessionUser) return accountMay(decision.sessionUser, descriptor.get(), wanted);
     return tokenMay(decision.token.get(), descriptor.get(), wanted);
