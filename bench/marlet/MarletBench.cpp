@@ -64,6 +64,8 @@ MarletRun runMarlet(const std::wstring &marlet, const wchar_t *mode, const std::
         list = L"@" + (work / L"list.json").wstring();
         run.listFile = true;
     }
+    // As the bridge does: the result file exists, empty, before the start (Marlet writes no other).
+    testsupport::writeFile(resultFile, "");
     const auto result = testsupport::runProgram(marlet, {mode, list, L"-o", resultFile.wstring()}, work, work,
                                                 60 * 60 * 1000);
     run.seconds = result.seconds;

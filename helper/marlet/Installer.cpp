@@ -80,10 +80,11 @@ void writeRawLine(const std::string &text) {
     if (previous != -1) _setmode(_fileno(stdout), previous);
 }
 
-// Replaces the file's content with the JSON text and one line end (CR LF); false when it
-// cannot be opened or written. The file is opened through the checks of an elevated write:
-// an existing file only when it is where its name says and has one link (emptied after the
-// check), a missing one only inside a folder that is where its name says.
+// Writes the JSON text and one line end (CR LF) into the result file; false when it cannot be
+// opened or written. The file is opened through the checks of an elevated write: an existing file
+// only when it is empty (the bridge makes it so before the start; nothing that holds anything is
+// truncated), where its name says, with one link, and the user may write it; a missing one only
+// inside a folder that is where its name says and where the user may create files.
 bool writeResultFile(const std::string &path, const std::string &json) {
     const vorla::UniqueFileHandle file = safefile::openCheckedForWriting(vorla::utf8ToWide(path));
     if (!file) return false;

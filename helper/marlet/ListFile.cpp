@@ -11,7 +11,8 @@
 namespace Marlet {
 
 bool readListFile(const std::string &path, std::string &text) {
-    // Read only when the file is where its name says (no link on the way) and has one link.
+    // Read only when the file is where its name says (no link on the way), has one link and the
+    // user may read it.
     const vorla::UniqueFileHandle file = safefile::openCheckedForReading(vorla::utf8ToWide(path));
     if (!file) return false;
     LARGE_INTEGER size{};

@@ -9,8 +9,8 @@
 namespace Marlet {
 
 // Reads the whole file (UTF-8 path, opened by its UTF-16 name) into text; false when it
-// cannot be opened or read, or when the opened file is not the path given (a link on the
-// way, or a file with more than one link).
+// cannot be opened or read, when the opened file is not the path given (a link on the way, or a
+// file with more than one link), or when the user who started the run may not read it.
 bool readListFile(const std::string &path, std::string &text);
 
 // For a list given as "@<file>": reads the file and sets fontList to its text, unquoted

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <ctime>
+#include <mutex>
 
 #include "Records.h"
 #include "common/Raii.h"
+#include "common/SafeFile.h"
 #include "common/Text.h"
 #include "easylogging++.h"
 
@@ -43,6 +45,44 @@ std::string shortAnsiName(const std::wstring &path) {
     return ansi;
 }
 
+// The log file of an elevated host: one append handle, opened through the safe module and
+// written by a dispatch callback, so the logging library never opens, appends to or truncates a
+// file by its name (a log folder replaced by a junction would lead those elsewhere).
+std::mutex &logFileLock() {
+    static std::mutex lock;
+    return lock;
+}
+vorla::UniqueFileHandle &logFile() {
+    static vorla::UniqueFileHandle file;
+    return file;
+}
+void setLogFile(vorla::UniqueFileHandle file) {
+    const std::lock_guard<std::mutex> lock(logFileLock());
+    logFile() = std::move(file);
+}
+
+class CheckedLogFile : public el::LogDispatchCallback {
+protected:
+    void handle(const el::LogDispatchData *data) override {
+        if (data->dispatchAction() != el::base::DispatchAction::NormalLog) return;
+        const std::string line = data->logMessage()->logger()->logBuilder()->build(data->logMessage(), true);
+        std::string text;  // with CR LF line ends, as the library's own (text-mode) file gets them
+        text.reserve(line.size() + 2);
+        for (char c : line) {
+            if (c == '\n') text += '\r';
+            text += c;
+        }
+        const std::lock_guard<std::mutex> lock(logFileLock());
+        DWORD written = 0;
+        if (logFile()) WriteFile(logFile().get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+};
+
+void installCheckedLogFile() {
+    static std::once_flag once;
+    std::call_once(once, [] { el::Helpers::installLogDispatchCallback<CheckedLogFile>("VorlaCheckedLogFile"); });
+}
+
 }  // namespace
 
 std::string logFileNameFor(const std::string &logPath, const std::string &stem) {
@@ -65,21 +105,39 @@ std::string logFileNameFor(const std::string &logPath, const std::string &stem) 
 void initLog(const VorlaConfig &config) {
     el::Configurations settings;
     std::string pathText;
+    // An elevated host (one that works for a user whose rights are not its own) writes its log
+    // only through a handle checked like any file a caller names: no link on the way, the final
+    // path as given, the user may write it; no size rollover. Refused: standard output only.
+    const bool guarded = safefile::guardedHost();
+    std::string refused;
     if (config.logPath != nullptr && config.logPath[0] != '\0') {
         const std::string stem = (config.logName != nullptr && config.logName[0] != '\0') ? config.logName : "Vorla";
         pathText = std::string(config.logPath) + stem;
-        settings.setGlobally(el::ConfigurationType::Filename, logFileNameFor(config.logPath, stem));
+        if (guarded) {
+            const std::string file = pathText + "_" + todayStamp() + ".log";
+            vorla::UniqueFileHandle handle = safefile::openCheckedForAppending(vorla::utf8ToWide(file));
+            if (!handle) refused = file;
+            installCheckedLogFile();
+            setLogFile(std::move(handle));
+            settings.setGlobally(el::ConfigurationType::Filename, "nul");
+        } else {
+            setLogFile({});
+            settings.setGlobally(el::ConfigurationType::Filename, logFileNameFor(config.logPath, stem));
+        }
     }
-    settings.setGlobally(el::ConfigurationType::ToStandardOutput, "false");
-    settings.setGlobally(el::ConfigurationType::ToFile, "true");
+    settings.setGlobally(el::ConfigurationType::ToStandardOutput, refused.empty() ? "false" : "true");
+    settings.setGlobally(el::ConfigurationType::ToFile, guarded ? "false" : "true");
     settings.setGlobally(el::ConfigurationType::Enabled, "true");
     settings.setGlobally(el::ConfigurationType::SubsecondPrecision, "3");
-    settings.setGlobally(el::ConfigurationType::MaxLogFileSize, "1048576");
+    settings.setGlobally(el::ConfigurationType::MaxLogFileSize, guarded ? "0" : "1048576");
     settings.setGlobally(el::ConfigurationType::LogFlushThreshold, "0");
     settings.setGlobally(el::ConfigurationType::PerformanceTracking, "0");
     settings.setGlobally(el::ConfigurationType::Format, kLogFormat);
     el::Loggers::reconfigureAllLoggers(settings);
 
+    if (!refused.empty())
+        LOG(WARNING) << "[初始化]\t[日志文件]\t[拒绝]\t(" << refused
+                     << ")\tnot where its name says, or the user may not write it: standard output only";
     LOG(INFO) << "[初始化]\t[成功]\t(loglevel:)\t(logPath:" << pathText << ")";
 }
 

@@ -1,6 +1,8 @@
 // Files that a caller or a font entry names, opened for reading (see NamedFile.h).
 #include "common/NamedFile.h"
 
+#include "common/SafeFilePaths.h"
+
 #include <cwctype>
 
 namespace safefile {
@@ -17,18 +19,13 @@ bool isServerShare(const std::wstring &text) {
     return server != std::wstring::npos && server > 0 && server + 1 < text.size() && text[server + 1] != L'\\';
 }
 
-// The last element without its extension and trailing dots and spaces, in upper case.
+// The last element, without its extension, stream and trailing spaces, is a device name.
 bool endsInDeviceName(const std::wstring &text) {
     std::wstring stem = text.substr(text.find_last_of(L'\\') + 1);
     stem = stem.substr(0, stem.find(L'.'));
     stem = stem.substr(0, stem.find(L':'));
     while (!stem.empty() && stem.back() == L' ') stem.pop_back();
-    for (wchar_t &c : stem) c = static_cast<wchar_t>(std::towupper(c));
-    static const wchar_t *const devices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
-    for (const wchar_t *device : devices)
-        if (stem == device) return true;
-    return stem.size() == 4 && (stem.rfind(L"COM", 0) == 0 || stem.rfind(L"LPT", 0) == 0) && stem[3] >= L'0' &&
-           stem[3] <= L'9';
+    return detail::isDeviceName(stem);
 }
 
 }  // namespace

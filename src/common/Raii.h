@@ -100,6 +100,7 @@ using UniqueHandle = UniqueResource<HANDLE, NullIsEmpty<HANDLE, &CloseHandle>>; 
 using UniqueFileHandle = UniqueResource<HANDLE, InvalidHandleIsEmpty>;           // file, process snapshot
 using UniqueSid = UniqueResource<PSID, NullIsEmpty<PSID, &FreeSid>>;             // AllocateAndInitializeSid
 using UniqueBstr = UniqueResource<BSTR, NullIsEmpty<BSTR, &SysFreeString>>;
+using UniqueLocal = UniqueResource<HLOCAL, NullIsEmpty<HLOCAL, &LocalFree>>;  // security descriptors, SID texts
 
 // COM interface pointer; Release on destruction.
 template <class T>

@@ -4,6 +4,7 @@
 
 #include "common/PlatformError.h"
 #include "common/Raii.h"
+#include "common/SafeFile.h"
 #include "common/ShellStart.h"
 #include "common/Text.h"
 #include "easylogging++.h"
@@ -36,7 +37,20 @@ int AdminPermission::request(const char *) {
         }
         executable.resize(executable.size() * 2);
     }
+    warnWhenTheFolderIsWritable(executable);
     return relaunchElevated(executable);
+}
+
+bool warnWhenTheFolderIsWritable(const std::wstring &executable) {
+    const std::wstring folder = safefile::parentOf(executable);
+    const vorla::UniqueFileHandle handle(CreateFileW(folder.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                                     safefile::detail::kShareAll, nullptr, OPEN_EXISTING,
+                                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (handle && !safefile::userCould(handle.get(), FILE_ADD_FILE)) return false;
+    LOG(WARNING) << "[runAdmin]\tthe user may write the host's folder: a program or DLL placed there runs as "
+                    "administrator after the prompt\t("
+                 << vorla::wideToUtf8(folder) << ")";
+    return true;
 }
 
 RelaunchOutcome relaunchOutcome(bool started, DWORD error) {

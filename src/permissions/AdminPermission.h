@@ -27,6 +27,11 @@ struct RelaunchOutcome {
 };
 RelaunchOutcome relaunchOutcome(bool started, DWORD error);
 
+// Writes one warning line, and answers true, when the user may create files in the folder of the
+// host's executable (or the folder cannot be looked at): the elevated instance would load a DLL
+// planted there. A front end that elevates itself belongs under Program Files.
+bool warnWhenTheFolderIsWritable(const std::wstring &executable);
+
 // Starts `executable` elevated and, when that worked, ends this process with
 // exit code 0. Returns 0 when nothing was started (guard event present, user
 // declined, executable missing, any other shell failure).

@@ -59,7 +59,10 @@ public:
                                                 &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         vorla::UniqueFileHandle in(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!out || !err || !in) return;
+        if (!out || !err || !in) {
+            startError_ = GetLastError();
+            return;
+        }
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -69,19 +72,25 @@ public:
         std::wstring line = commandLineOf(program, args);
         PROCESS_INFORMATION info{};
         if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                            workDir.empty() ? nullptr : workDir.c_str(), &startup, &info))
+                            workDir.empty() ? nullptr : workDir.c_str(), &startup, &info)) {
+            startError_ = GetLastError();
             return;
+        }
         process_.reset(info.hProcess);
         CloseHandle(info.hThread);
     }
 
     bool started() const { return static_cast<bool>(process_); }
+    // Why the program did not start (GetLastError of the failed call); 0 when it started.
+    DWORD startError() const { return startError_; }
     HANDLE handle() const { return process_.get(); }
 
     // Waits for the end; false on timeout (the program is then killed).
     bool wait(DWORD timeoutMs = 120000) {
         if (!process_) return false;
-        if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) {
+        const DWORD waited = WaitForSingleObject(process_.get(), timeoutMs);
+        if (waited != WAIT_OBJECT_0) {
+            waitResult_ = waited == WAIT_FAILED ? GetLastError() : waited;
             TerminateProcess(process_.get(), 255);
             WaitForSingleObject(process_.get(), 5000);
             return false;
@@ -95,19 +104,31 @@ public:
     }
     std::string out() const { return readFile(outFile_); }
     std::string err() const { return readFile(errFile_); }
+    // The wait's result when it did not see the end (WAIT_TIMEOUT, or the error of WAIT_FAILED).
+    DWORD waitResult() const { return waitResult_; }
 
 private:
     vorla::UniqueHandle process_;
     fs::path outFile_, errFile_;
+    DWORD startError_ = 0;
+    DWORD waitResult_ = 0;
 };
 
 // Result of a program run to its end.
 struct RunResult {
     bool finished = false;
+    DWORD startError = 0;  // the program did not start: why (GetLastError)
+    DWORD waitResult = 0;  // it did not end in time, or the wait failed: the wait's result
     DWORD exitCode = 0;
     std::string out, err;
     double seconds = 0;
 };
+
+// Why a run did not finish, for a test's failure message.
+inline std::string whyNotFinished(const RunResult &run) {
+    if (run.startError != 0) return "not started, error " + std::to_string(run.startError);
+    return "not ended, wait result " + std::to_string(run.waitResult) + " after " + std::to_string(run.seconds) + " s";
+}
 
 inline RunResult runProgram(const std::wstring &program, const std::vector<std::wstring> &args, const fs::path &workDir,
                             const fs::path &captureDir, DWORD timeoutMs = 120000) {
@@ -118,6 +139,8 @@ inline RunResult runProgram(const std::wstring &program, const std::vector<std::
     RunResult result;
     result.finished = child.started() && child.wait(timeoutMs);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.startError = child.startError();
+    result.waitResult = child.waitResult();
     result.exitCode = child.exitCode();
     result.out = child.out();
     result.err = child.err();

@@ -21,6 +21,7 @@
 #include "strategy/win/AdobeScripts.h"
 #include "strategy/win/AdobeStrategies.h"
 #include "strategy/win/ScriptRunner.h"
+#include "support/AdobeFixtures.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -28,12 +29,8 @@ using testsupport::readFile;
 
 namespace {
 
-const wchar_t kInDesignClsid[] = L"{F0955731-FBA8-4FAB-9185-8E4074F5C6CC}";
-
+using namespace adobefix;
 using testsupport::buildDir;
-fs::path fixture(const wchar_t *exe) { return buildDir() / L"tests" / L"fixtures" / L"adobe" / exe; }
-fs::path recordOf(const fs::path &exe) { return fs::path(exe.wstring() + L".record"); }
-fs::path scriptOf(const fs::path &exe) { return fs::path(exe.wstring() + L".script"); }
 
 // The "arg" lines of the last start recorded by a launch-recording program.
 std::vector<std::string> lastStartArguments(const fs::path &record) {
@@ -49,12 +46,6 @@ std::vector<std::string> lastStartArguments(const fs::path &record) {
 bool ended(const fs::path &record) {
     auto all = testsupport::lines(readFile(record));
     return !all.empty() && all.back() == "end";
-}
-
-void removeRecords(const fs::path &exe) {
-    std::error_code ignored;
-    fs::remove(recordOf(exe), ignored);
-    fs::remove(scriptOf(exe), ignored);
 }
 
 // The library's log, set up in a temporary folder for one test.
@@ -80,72 +71,6 @@ private:
     testsupport::TempDir dir_{"adobe-log"};
     std::string prefix_;
     std::size_t start_ = 0;
-};
-
-// COM for the calling thread, as the apply path sets it up.
-struct ComApartment {
-    ComApartment() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
-    ~ComApartment() { CoUninitialize(); }
-};
-
-PROCESS_INFORMATION start(std::wstring command, HANDLE output = nullptr) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (output) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = output;
-        startup.hStdError = output;
-    }
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &startup,
-                        &info)) {
-        ADD_FAILURE() << "cannot start " << vorla::wideToUtf8(command);
-    } else {
-        CloseHandle(info.hThread);
-    }
-    return info;
-}
-
-// A stand-in application started by the test, with its visible window.
-class RunningFixture {
-public:
-    RunningFixture(const fs::path &exe, const std::wstring &arguments) {
-        removeRecords(exe);
-        fs::path ready = dir_.path() / L"ready";
-        info_ = start(L"\"" + exe.wstring() + L"\" --ready \"" + ready.wstring() + L"\" " + arguments);
-        if (!info_.hProcess) return;
-        for (int i = 0; i < 1200 && !fs::exists(ready); ++i) {
-            if (WaitForSingleObject(info_.hProcess, 50) == WAIT_OBJECT_0) break;
-        }
-        EXPECT_TRUE(fs::exists(ready)) << "fixture not ready: " << testsupport::textOf(exe);
-        EnumWindows(
-            [](HWND hwnd, LPARAM self) {
-                auto *me = reinterpret_cast<RunningFixture *>(self);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hwnd, &pid);
-                if (pid == me->info_.dwProcessId && IsWindowVisible(hwnd)) me->window_ = hwnd;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(this));
-        EXPECT_NE(window_, nullptr);
-    }
-    RunningFixture(const RunningFixture &) = delete;
-    RunningFixture &operator=(const RunningFixture &) = delete;
-    ~RunningFixture() {
-        if (!info_.hProcess) return;
-        if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(info_.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(info_.hProcess, 1);
-        CloseHandle(info_.hProcess);
-    }
-    WindowEntity entity(const std::string &exeName) const {
-        return WindowEntity(window_, exeName, "Untitled document", "VorlaDesignFixture",
-                            static_cast<int32_t>(info_.dwProcessId));
-    }
-
-private:
-    testsupport::TempDir dir_{"adobe-fixture"};
-    PROCESS_INFORMATION info_{};
-    HWND window_ = nullptr;
 };
 
 InteractiveFont fontNamed(const std::string &postscriptName, const std::string &family) {
@@ -312,39 +237,8 @@ TEST(IllustratorStrategy, ScriptsApplyTheFont) {
     expectScriptsApplyTheFont(cases);
 }
 
-// "InDesign.Application" registered for the test: its local server is the
-// fixture started with `arguments` (COM appends -Embedding).
-class InDesignRegistration {
-public:
-    explicit InDesignRegistration(const std::wstring &server) {
-        set(L"Software\\Classes\\InDesign.Application\\CLSID", kInDesignClsid);
-        set(std::wstring(L"Software\\Classes\\CLSID\\") + kInDesignClsid + L"\\LocalServer32", server);
-    }
-    ~InDesignRegistration() {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\InDesign.Application");
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(L"Software\\Classes\\CLSID\\") + kInDesignClsid).c_str());
-    }
-
-private:
-    static void set(const std::wstring &key, const std::wstring &value) {
-        ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, value.c_str(),
-                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
-                  ERROR_SUCCESS);
-    }
-};
-
-std::wstring inDesignServer(const std::wstring &version) {
-    return L"\"" + fixture(L"InDesign.exe").wstring() + L"\" --version " + version;
-}
-
 fs::path inDesignScriptFile() {
     return fs::temp_directory_path() / AdobeScripts::kInDesignScriptDirectory / AdobeScripts::kInDesignScriptFile;
-}
-
-fs::path scriptHost() {
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    return fs::path(system) / L"wscript.exe";
 }
 
 TEST(InDesignStrategy, UnregisteredIsNoApplicationAndLogsNothing) {

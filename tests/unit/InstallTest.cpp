@@ -304,9 +304,9 @@ TEST(PersistentUninstall, RefusedResourceRemovalIsCompensated) {
     EXPECT_EQ(log.messages(), expected);
     EXPECT_EQ(log.at(el::Level::Info).size(), 2u);
 
-    // The old entry stays; the undo writes the found name with the suffix, pointing at the path.
-    EXPECT_TRUE(readRawFontValue(HKEY_CURRENT_USER, "VorlaNeverLoaded").exists);
-    EXPECT_EQ(readRawFontValue(HKEY_CURRENT_USER, "VorlaNeverLoaded (TrueType)").text, file);
+    // The undo puts back the entry exactly as it was read, its name and its data: no second value.
+    EXPECT_EQ(readRawFontValue(HKEY_CURRENT_USER, "VorlaNeverLoaded").text, toUpper(file));
+    EXPECT_FALSE(readRawFontValue(HKEY_CURRENT_USER, "VorlaNeverLoaded (TrueType)").exists);
     EXPECT_TRUE(exists(file));
     EXPECT_TRUE(removeFontResource(file));  // re-added by the compensation
     deleteRawFontValue(HKEY_CURRENT_USER, "VorlaNeverLoaded");

@@ -229,7 +229,7 @@ TEST(MarletCommandLine, HelpAndUsageErrors) {
         for (const auto &a : c.args) what += "[" + a + "] ";
         SCOPED_TRACE(what);
         const auto run = runMarlet(c.args, dir.path());
-        ASSERT_TRUE(run.finished);
+        ASSERT_TRUE(run.finished) << testsupport::whyNotFinished(run);
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, "");
@@ -316,7 +316,7 @@ TEST(MarletMessages, OnlyTheFinalMessageForAnEmptyOrUnreadableList_AndNoneWithou
         }
         SCOPED_TRACE(what);
         const auto run = runMarlet(args, dir.path());
-        ASSERT_TRUE(run.finished);
+        ASSERT_TRUE(run.finished) << testsupport::whyNotFinished(run);
         EXPECT_EQ(run.exitCode, 0u);
         const auto out = testsupport::lines(run.out);
         ASSERT_FALSE(out.empty());
@@ -370,7 +370,7 @@ TEST(MarletResults, WhereTheResultListGoes) {
             args.push_back(arg);
         }
         const auto run = runMarlet(args, work.path());
-        ASSERT_TRUE(run.finished);
+        ASSERT_TRUE(run.finished) << testsupport::whyNotFinished(run);
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_EQ(run.err, c.err);
 
@@ -405,7 +405,7 @@ TEST(MarletResults, DeeplyNestedListGivesAnEmptyResultFile) {
     TempDir work("marlet-deep");
     const auto run = runMarlet({"-i", std::string(20000, '['), "-o", testsupport::textOf(work / "r.json")},
                                work.path());
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(run.finished) << testsupport::whyNotFinished(run);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(testsupport::readFile(work / "r.json"), "[]\r\n");
 }
@@ -419,7 +419,7 @@ TEST(MarletRoundTrip, MarletInstallsWhatTheLibraryUninstalls) {
                                          makeFont(dir.path(), "two.ttf", "RoundB")};
     const auto run = runMarlet({"-i", quoted(fontListJson({{fonts[0].path, "A", ""}, {fonts[1].path, "B", ""}}))},
                                dir.path());
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(run.finished) << testsupport::whyNotFinished(run);
     EXPECT_EQ(testsupport::lines(run.out).back(), resultJson({0, 0}));
 
     for (const auto &font : fonts) {
@@ -453,7 +453,7 @@ TEST(MarletRoundTrip, MarletUninstallsWhatTheLibraryInstalled) {
         list.push_back({*copy, "", ""});
     }
     const auto run = runMarlet({"-u", quoted(fontListJson(list))}, dir.path());
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(run.finished) << testsupport::whyNotFinished(run);
     EXPECT_EQ(testsupport::lines(run.out).back(), resultJson({0, 0}));
     for (size_t i = 0; i < fonts.size(); ++i) {
         EXPECT_FALSE(userFontEntry(fonts[i].valueName()).has_value());
@@ -609,7 +609,7 @@ TEST(MarletListFile, AThousandFontsInOneRunEachWithItsMessage) {
         const auto run = runMarlet({mode, listArgument(true, text, dir / (std::string(mode + 1) + "-list.json")), "-w",
                                     receiver.handle(), "-o", testsupport::textOf(result)},
                                    dir.path());
-        ASSERT_TRUE(run.finished);
+        ASSERT_TRUE(run.finished) << testsupport::whyNotFinished(run);
         EXPECT_EQ(run.exitCode, 0u);
         EXPECT_EQ(testsupport::readFile(result), resultJson(codes) + "\r\n");
         const bool install = std::string(mode) == "-i";
@@ -645,7 +645,7 @@ TEST(MarletListFile, AListFileThatCannotBeReadGivesAnEmptyResult) {
         const fs::path result = dir / "result.json";
         const auto run = runMarlet({"-u", "@" + name, "-w", receiver.handle(), "-o", testsupport::textOf(result)},
                                    dir.path());
-        ASSERT_TRUE(run.finished);
+        ASSERT_TRUE(run.finished) << testsupport::whyNotFinished(run);
         EXPECT_EQ(run.exitCode, 0u);
         EXPECT_EQ(run.err, "Unable to read the font list file " + name + "\r\n");
         EXPECT_EQ(testsupport::readFile(result), "[]\r\n");

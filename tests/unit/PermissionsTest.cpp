@@ -3,8 +3,11 @@
 #include "permissions/AdminPermission.h"
 #include "permissions/WindowsPlatformPermissions.h"
 #include "support/LogCapture.h"
+#include "support/RightsSeam.h"
+#include "support/TestSupport.h"
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -47,6 +50,24 @@ TEST(Permissions, RelaunchOfAMissingExecutableKeepsTheCallerRunning) {
     // The shell's own code follows the line that names the reason only.
     EXPECT_EQ(log.at(el::Level::Debug),
               std::vector<std::string>{"[平台调用]\t[ShellExecuteExW]\t(error 2, 0x00000002)"});
+}
+
+// A host whose folder the user may write gets one warning line before it asks for elevation.
+TEST(Permissions, AHostTheUserMayChangeIsNamedInAWarning) {
+    testsupport::TempDir dir("perm-folder");
+    const std::wstring host = (dir.path() / L"host.exe").wstring();
+    for (const wchar_t *folder :
+         {static_cast<const wchar_t *>(nullptr), testsupport::UserSeam::kOpen, testsupport::UserSeam::kProtected}) {
+        std::optional<testsupport::UserSeam> seam;
+        if (folder) {
+            seam.emplace();
+            seam->describe(dir.path(), folder);
+        }
+        LogCapture log;
+        const bool writable = folder != testsupport::UserSeam::kProtected;  // Wine's own descriptors grant the user
+        EXPECT_EQ(warnWhenTheFolderIsWritable(host), writable);
+        EXPECT_EQ(log.at(el::Level::Warning).size(), writable ? 1u : 0u);
+    }
 }
 
 TEST(Permissions, KnowsOnlyRunAdminByItsExactName) {

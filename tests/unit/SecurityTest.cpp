@@ -7,6 +7,7 @@
 #include "common/SafeFile.h"
 #include "common/Status.h"
 #include "interactive/win/FontUtil.h"
+#include "support/AttackFixtures.h"
 #include "support/ChildProcess.h"
 #include "support/CoreFixtures.h"
 #include "support/LogCapture.h"
@@ -22,36 +23,11 @@
 #include <tuple>
 
 namespace fs = std::filesystem;
+using namespace attackfix;
 using namespace corefix;
 using testsupport::TempDir;
 
 namespace {
-
-const std::string kVictim = "C:\\VorlaVictim";  // nothing in here may change
-const std::string kLinks = "C:\\VorlaLinks";
-
-// Every file under the victim folder with its bytes.
-std::map<std::string, std::string> victimFiles() {
-    std::map<std::string, std::string> files;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(utf8ToWide(kVictim), ec); !ec && it != fs::end(it);
-         it.increment(ec)) {
-        if (it->is_regular_file()) files[wideToUtf8(it->path().wstring())] = readFile(wideToUtf8(it->path().wstring()));
-    }
-    return files;
-}
-
-std::string uniqueFamily(const std::string &tag) {
-    static int counter = 0;
-    return "Vorla Attack " + tag + " " + std::to_string(GetCurrentProcessId()) + "-" +
-           std::to_string(GetTickCount64() % 100000) + "-" + std::to_string(counter++);
-}
-
-std::string userFonts() {  // the per-user fonts folder, without the trailing backslash
-    std::string folder = localFontsFolder();
-    folder.pop_back();
-    return folder;
-}
 
 // Sets a string value under HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE for its lifetime, then puts
 // back what was there.
@@ -127,25 +103,6 @@ private:
     ValueForAWhile profiles_;
     RedirectedLocalAppData shell_;
 };
-
-std::wstring marletExe() { return (testsupport::buildDir() / L"Marlet.exe").wstring(); }
-
-std::string jsonPath(const std::string &path) {
-    std::string out;
-    for (char c : path) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    return out;
-}
-
-testsupport::RunResult runMarlet(const std::vector<std::string> &args, const TempDir &work) {
-    std::vector<std::wstring> wide;
-    for (const auto &arg : args) wide.push_back(utf8ToWide(arg));
-    return testsupport::runProgram(marletExe(), wide, work.path(), work.path());
-}
-
-size_t linesHolding(const std::vector<std::string> &lines, const std::string &mark) {
-    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(),
-                                             [&](const std::string &l) { return l.find(mark) != std::string::npos; }));
-}
 
 }  // namespace
 
@@ -286,7 +243,7 @@ TEST(Attacks, MarletsResultAndListFilesFollowNoLink) {
          "Unable to read the font list file C:\\VorlaLinks\\victim\\list.json\r\n",
          "r.json"},
         // Not attacks: what the bridge does must still work.
-        {"-o naming an existing file by its folder's short name",
+        {"-o naming an existing empty file (as the bridge makes it) by its folder's short name",
          {"[]", "-o", "<short>\\existing.json"},
          0,
          "",
@@ -304,7 +261,7 @@ TEST(Attacks, MarletsResultAndListFilesFollowNoLink) {
         TempDir work("attack-io");
         const fs::path longFolder = work.path() / L"a rather long folder name";
         fs::create_directories(longFolder);
-        writeFile(wideToUtf8((longFolder / L"existing.json").wstring()), "old and longer content than the result");
+        writeFile(wideToUtf8((longFolder / L"existing.json").wstring()), "");
         wchar_t shortFolder[MAX_PATH] = {};
         ASSERT_NE(GetShortPathNameW(longFolder.c_str(), shortFolder, MAX_PATH), 0u);
         std::vector<std::string> args = {"-i"};

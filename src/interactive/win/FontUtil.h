@@ -179,8 +179,14 @@ using FontRegDelete = bool (*)(HKEY root, const winreg::KeyHandle &key, const st
 int persistentFontUnInstall(HKEY root, const std::string &family, const std::string &postscriptName,
                             const std::string &path, FontRegDelete deleteEntry = removeFontEntry);
 
+// The DACL (SDDL) of the session's install lock made by a process whose user is creator (SID
+// text): SYNCHRONIZE | MUTEX_MODIFY_STATE for creator and INTERACTIVE, nothing for anyone else.
+std::wstring installLockDescriptor(const std::wstring &creator);
+
 // Per-font entry logic of a permanent install/uninstall, as both binaries run it:
 // 1005 when no file is at path; otherwise the operation, then broadcastFontChange().
-// Install always targets the current user; uninstall picks the scope from the path.
+// Install always targets the current user; uninstall picks the scope from the path. A process
+// that works for another account than its own (safefile::Requester::SessionUser) refuses the
+// per-user ones with 1111 and one ERROR line; an all-users uninstall goes on as written.
 int installFontEntry(const std::string &family, const std::string &path);
 int uninstallFontEntry(const std::string &family, const std::string &postscriptName, const std::string &path);

@@ -48,21 +48,26 @@ void stepDone(const std::string &, const char *) {}
 // and the library (not elevated) of one logon session. One named mutex in the session namespace.
 // Its security descriptor is explicit: an object made by an elevated process would otherwise get
 // the elevated token's default DACL (administrators and the system only) and a high integrity
-// label, and the library could not open it. So the DACL grants the logon user (the same SID in
-// both tokens) only waiting and releasing, and the label is medium with no write up. Any program
-// of the user can then hold the mutex too: that can delay an install (bounded wait, a named
-// status) and nothing else, since the lock only orders steps that each check what they find.
-// Wine ignores descriptors and labels: this reasoning is not shown by a test.
+// label, and the library could not open it. So the DACL grants only waiting and releasing, to the
+// creator's user and to INTERACTIVE (S-1-5-4): both tokens of an interactive logon carry that
+// group, so whichever of the library and Marlet comes second opens it, also when Marlet runs as
+// another administrator whose credentials were typed at the prompt. The label is medium with no
+// write up. Any program of the session can then hold the mutex too: that can delay an install
+// (bounded wait, a named status) and nothing else, since the lock only orders steps that each
+// check what they find. A mutex that cannot be made or opened is tried again at the next step,
+// never given up on for the process. Wine ignores descriptors and labels: the rights are shown
+// with AccessCheck on the descriptor (installLockDescriptor), not on the mutex.
 constexpr const wchar_t *kInstallLockName = L"Local\\Vorla.FontInstall";
 constexpr DWORD kInstallLockWaitMs = 60000;
 
 class InstallLock {
 public:
     InstallLock() {
-        const HANDLE mutex = sharedMutex();
+        DWORD error = 0;
+        const HANDLE mutex = sharedMutex(&error);
         if (!mutex) {
             failedCall_ = "CreateMutexExW";
-            code_ = creationError();
+            code_ = error;
             return;
         }
         const DWORD waited = WaitForSingleObject(mutex, kInstallLockWaitMs);
@@ -77,22 +82,24 @@ public:
     InstallLock(const InstallLock &) = delete;
     InstallLock &operator=(const InstallLock &) = delete;
     ~InstallLock() {
-        if (held_) ReleaseMutex(sharedMutex());
+        DWORD ignored = 0;
+        if (held_) ReleaseMutex(sharedMutex(&ignored));
     }
     explicit operator bool() const { return held_; }
     // After an ERROR line on a lock not taken: the DEBUG line with the call that failed and its code.
     void logCode() const { vorla::logPlatformCode(failedCall_, code_); }
 
 private:
-    static HANDLE sharedMutex() {
-        static const vorla::UniqueHandle mutex(createMutex());
+    // The process's handle to the mutex, made or opened on first use; a failure is not kept, so
+    // that the next step tries again (error: its code).
+    static HANDLE sharedMutex(DWORD *error) {
+        static std::mutex guard;
+        static vorla::UniqueHandle mutex;
+        const std::lock_guard<std::mutex> lock(guard);
+        if (!mutex) mutex.reset(createMutex(error));
         return mutex.get();
     }
-    static DWORD &creationError() {
-        static DWORD error = 0;
-        return error;
-    }
-    static HANDLE createMutex() {
+    static HANDLE createMutex(DWORD *error) {
         std::wstring user;
         HANDLE rawToken = nullptr;
         if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) {
@@ -108,10 +115,10 @@ private:
             }
         }
         if (user.empty()) {
-            creationError() = GetLastError();
+            *error = GetLastError();
             return nullptr;
         }
-        const std::wstring rights = L"D:P(A;;0x00100001;;;" + user + L")";
+        const std::wstring rights = installLockDescriptor(user);
         for (const std::wstring &sddl : {rights + L"S:(ML;;NW;;;ME)", rights}) {
             PSECURITY_DESCRIPTOR descriptor = nullptr;
             if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
@@ -119,11 +126,11 @@ private:
                 continue;  // a platform without integrity labels: the DACL alone
             SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
             const HANDLE mutex = CreateMutexExW(&attributes, kInstallLockName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
-            creationError() = mutex ? 0 : GetLastError();
+            *error = mutex ? 0 : GetLastError();
             LocalFree(descriptor);
             return mutex;
         }
-        creationError() = GetLastError();
+        *error = GetLastError();
         return nullptr;
     }
     bool held_ = false;
@@ -196,6 +203,19 @@ void retireOldCopy(HKEY root, const winreg::KeyHandle &key, const std::string &o
     }
 }
 
+// True when the file opens as a font file: an sfnt version of TrueType (0x00010000 or 'true'), of
+// CFF outlines ('OTTO') or a collection ('ttcf'). Nothing else is ever copied into a fonts folder.
+bool hasFontHeader(HANDLE file) {
+    unsigned char tag[4] = {};
+    DWORD read = 0;
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !ReadFile(file, tag, sizeof tag, &read, nullptr) ||
+        read != sizeof tag)
+        return false;
+    const std::string text(reinterpret_cast<const char *>(tag), sizeof tag);
+    return text == std::string("\0\1\0\0", 4) || text == "OTTO" || text == "true" || text == "ttcf";
+}
+
 // Leftovers of runs that ended between making a copy and naming it: once per process.
 void removeLeftovers(const safefile::FontsFolder &fonts) {
     static std::once_flag once;
@@ -236,6 +256,11 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
     const vorla::UniqueFileHandle source = safefile::openNamed(
         utf8ToWide(path), safefile::processElevated() ? safefile::Network::Refused : safefile::Network::Allowed);
     if (!source) return Status::kNotFound;
+    // The user who asked must be able to read it: an elevated install never hands over a file
+    // (another user's licensed fonts) that the user could not read. And only a font is copied,
+    // so no other file's bytes ever lie in a fonts folder, not even under a temporary name.
+    if (!safefile::userMay(source.get(), FILE_READ_DATA)) return Status::kNotFound;
+    if (!hasFontHeader(source.get())) return Status::kPlatformRefusedFont;
     FontNames names;
     {
         safefile::HandleStream in(source.get());
@@ -311,6 +336,17 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
     return Status::kDone;
 }
 
+// Per-user work for another account than the session's user (another administrator's credentials
+// typed at the prompt) would land in that account's HKCU and fonts folder, where the user never
+// sees it: refused with one ERROR line. False when the step may go on.
+bool refusedForAnotherAccount(const char *step, const std::string &path) {
+    if (safefile::requester() != safefile::Requester::SessionUser) return false;
+    LOG(ERROR) << scopeTag(HKEY_CURRENT_USER) << "\t" << step << "\t[其他账户]\t(" << path
+               << ")\tthis process runs as another account than the session's user (another administrator's "
+                  "credentials at the prompt): its per-user fonts are not the user's";
+    return true;
+}
+
 int loggedInstall(HKEY root, int status) {
     if (status == Status::kDone) {
         LOG(INFO) << scopeTag(root) << "\t[字体安装]\t[成功]\t(" << 0 << ")";
@@ -331,6 +367,10 @@ bool removeUnnamedUserFont(const std::string &path) {
 }
 
 }  // namespace
+
+std::wstring installLockDescriptor(const std::wstring &creator) {
+    return L"D:P(A;;0x00100001;;;" + creator + L")(A;;0x00100001;;;IU)";
+}
 
 int installFontFile(HKEY root, const std::string &family, const std::string &path, const std::string &folder) {
     if (!fileExists(path)) return Status::kNotFound;
@@ -408,12 +448,13 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
         }
     }
 
-    // 5. After a failed step (strict mode): both the registry entry and the font resource go back.
+    // 5. After a failed step (strict mode): both the registry entry and the font resource go back;
+    // the entry exactly as it was read, its name and its data.
     if (status != Status::kDone) {
         LOG(DEBUG) << tag << "\t\tstrict Mode is True ";
         LOG(DEBUG) << "------------------------[Transactional begin]------------------------";
         LOG(DEBUG) << "[注册表]\t[Call\tBack\tStart]\t(" << entryName << ")";
-        if (writeFontEntry(root, key, fontRegValueName(entryName), path)) {
+        if (!loaded.empty() && writeFontEntry(root, key, entryName, loaded)) {
             LOG(DEBUG) << "[注册表]\t[CallBack]\t[Success]";
         } else {
             LOG(DEBUG) << "[注册表]\t[CallBack]\t[Fail!!!]";
@@ -432,8 +473,10 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
 }
 
 int installFontEntry(const std::string &family, const std::string &path) {
-    // 1. The source must exist: otherwise 1005, without a log line or a broadcast.
+    // 1. The source must exist: otherwise 1005, without a log line or a broadcast. A process
+    // working for another account than its own refuses per-user work (1111, one ERROR line).
     if (!fileExists(path)) return Status::kNotFound;
+    if (refusedForAnotherAccount("[字体安装]", path)) return Status::kException;
     // 2-8. Into the current user's fonts (installExistingFile), with one log line.
     const int status = loggedInstall(HKEY_CURRENT_USER,
                                      installExistingFile(HKEY_CURRENT_USER, family, path, localFontsFolder()));
@@ -446,6 +489,7 @@ int installFontEntry(const std::string &family, const std::string &path) {
 int uninstallFontEntry(const std::string &family, const std::string &postscriptName, const std::string &path) {
     if (!fileExists(path)) return Status::kNotFound;
     const HKEY root = isSystemFontPath(path) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    if (root == HKEY_CURRENT_USER && refusedForAnotherAccount("[字体卸载]", path)) return Status::kException;
     const int status = persistentFontUnInstall(root, family, postscriptName, path);
     broadcastFontChange();
     return status;

@@ -1,10 +1,13 @@
 // Temporary fonts: a font file registered as a font resource until logoff (or
 // until it is unregistered), with no copy and no registry entry. Neither
 // operation takes the install mutex: a temporary install may run while a
-// permanent one does.
+// permanent one does. In an elevated host (one that works for a user whose rights
+// are not its own, safefile::guardedHost) the file is loaded only when that user
+// may read it, and deleted only as that user could delete it.
 #include "interactive/win/WindowsInterActive.h"
 
 #include "common/PlatformError.h"
+#include "common/SafeFile.h"
 #include "common/Status.h"
 #include "easylogging++.h"
 #include "interactive/win/FontUtil.h"
@@ -18,6 +21,13 @@ int WindowsInterActive::installTempFont(const InteractiveFont *font) {
     if (!fileExists(path)) {
         LOG(ERROR) << "install Temp Font Fail. Not Found FontFile to family:" << family << " path:" << path;
         return Status::kNotFound;
+    }
+    if (safefile::guardedHost()) {
+        const vorla::UniqueFileHandle file = safefile::openNamed(vorla::utf8ToWide(path), safefile::Network::Refused);
+        if (!file || !safefile::userMay(file.get(), FILE_READ_DATA)) {
+            LOG(ERROR) << "install Temp Font Fail. Unreadable FontFile to family:" << family << " path:" << path;
+            return Status::kNotFound;
+        }
     }
     SetLastError(ERROR_SUCCESS);  // the code below is then the call's own
     if (!addFontResource(path)) {
@@ -33,6 +43,32 @@ int WindowsInterActive::installTempFont(const InteractiveFont *font) {
     return Status::kDone;
 }
 
+namespace {
+
+// The removal in an elevated host: the file goes only through a handle to the file the front end
+// named (its final path is the path given) and only when the user may delete it; otherwise the
+// file stays, with one warning line, and the status is 1003.
+int uninstallCheckedTempFont(const std::string &path) {
+    switch (safefile::deleteNamedFile(vorla::utf8ToWide(path), [&] { return removeFontResource(path); })) {
+    case safefile::NamedDeletion::Deleted:
+        LOG(DEBUG) << "文件\t[删除]\t[成功]\t(" << path << ")";
+        return Status::kDone;
+    case safefile::NamedDeletion::InUse:
+        LOG(WARNING) << "文件被占用\t[删除]\t[失败]\t(" << path << ")";
+        return Status::kDone;
+    case safefile::NamedDeletion::Kept:
+        LOG(DEBUG) << "[系统列表]\t[卸载]\t[失败]\t(" << path << ")";
+        return Status::kTempRemoveRefused;
+    case safefile::NamedDeletion::Refused:
+        break;
+    }
+    LOG(WARNING) << "文件\t[删除]\t[拒绝]\t(" << path
+                 << ")\tnot where its name says, or the user may not delete it: the file is kept";
+    return Status::kTempRemoveRefused;
+}
+
+}  // namespace
+
 int WindowsInterActive::uninstallTempFont(const InteractiveFont *font) {
     const std::string path = textOf(font->path);
     const std::string family = textOf(font->family);
@@ -41,7 +77,9 @@ int WindowsInterActive::uninstallTempFont(const InteractiveFont *font) {
         return Status::kNotFound;
     }
     int status = Status::kDone;
-    if (removeFontResource(path)) {
+    if (safefile::guardedHost()) {
+        status = uninstallCheckedTempFont(path);
+    } else if (removeFontResource(path)) {
         if (deleteRegularFile(path)) {
             LOG(DEBUG) << "文件\t[删除]\t[成功]\t(" << path << ")";
         } else {

@@ -10,6 +10,8 @@
 // InDesign is reached through its automation server (which may start it). From
 // version 12 on, the script goes into a VBScript file under the temporary
 // directory that the script host runs; the handler waits for the host to end.
+// In an elevated host the file goes into a protected folder of the run
+// (ScriptRunner::runVbscript); a script that cannot be placed so fails (1111).
 int InDesignStrategy::handler(InteractiveFont *font, WindowEntity *window) {
     CLSID clsid;
     if (FAILED(CLSIDFromProgID(L"InDesign.Application", &clsid))) {
@@ -25,10 +27,9 @@ int InDesignStrategy::handler(InteractiveFont *font, WindowEntity *window) {
             return Status::kVersionTooOld;
         }
         std::string javaScript = AdobeScripts::inDesignScript(textOf(font->postscriptName), textOf(font->family));
-        auto path = ScriptRunner::writeTempScript(AdobeScripts::inDesignVbscript(javaScript),
-                                                  AdobeScripts::kInDesignScriptDirectory,
-                                                  AdobeScripts::kInDesignScriptFile);
-        ScriptRunner::runVbscriptFile(path);
-        return Status::kDone;
+        const bool ran = ScriptRunner::runVbscript(AdobeScripts::inDesignVbscript(javaScript),
+                                                   AdobeScripts::kInDesignScriptDirectory,
+                                                   AdobeScripts::kInDesignScriptFile);
+        return ran ? Status::kDone : Status::kException;
     });
 }
