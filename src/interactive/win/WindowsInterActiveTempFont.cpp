@@ -28,6 +28,7 @@ int WindowsInterActive::installTempFont(const InteractiveFont *font) {
         vorla::logPlatformCode("AddFontResourceW", error);
         return Status::kPlatformRefusedFont;
     }
+    catalogue_.temporaryFontAdded(path);
     broadcastFontChange();
     LOG(INFO) << "install Temp Font SUCCESS to family:" << family << " path:" << path;
     return Status::kDone;
@@ -42,6 +43,7 @@ int WindowsInterActive::uninstallTempFont(const InteractiveFont *font) {
     }
     int status = Status::kDone;
     if (removeFontResource(path)) {
+        catalogue_.temporaryFontRemoved(path);
         if (deleteRegularFile(path)) {
             LOG(DEBUG) << "文件\t[删除]\t[成功]\t(" << path << ")";
         } else {
