@@ -298,8 +298,8 @@ TEST(FontCatalogue, ListsThisProcessTemporaryFontsAfterTheSystemCollection) {
     EXPECT_TRUE(catalogue::sameRecords(*system, *after));
 }
 
-// Registrations count: a file registered twice (the second time in other letter case) stays
-// listed until its last registration is removed.
+// Registrations count, by file: a file registered twice (the second time in other letter case)
+// stays listed until its second registration is removed.
 TEST(FontCatalogue, TemporaryFontStaysListedUntilItsLastRegistrationGoes) {
     const testsupport::TempDir dir("catalogue-count");
     const std::string family = "Vorla Count " + catalogue::uniqueTag();
@@ -315,7 +315,7 @@ TEST(FontCatalogue, TemporaryFontStaysListedUntilItsLastRegistrationGoes) {
     catalogue.temporaryFontAdded(upper);
     ASSERT_NE(nullptr, listed());
     EXPECT_EQ(file, listed()->path);
-    catalogue.temporaryFontRemoved(upper);
+    catalogue.temporaryFontRemoved(file);
     EXPECT_NE(nullptr, listed());
     catalogue.temporaryFontRemoved(file);
     EXPECT_EQ(nullptr, listed());
