@@ -99,6 +99,9 @@ export interface FontChange {
 export interface WatchFontsOptions {
   debounceMs?: number;
   maxWaitMs?: number;
+  /** Called at once for each WM_FONTCHANGE broadcast, before the debounce (the library's feed
+   *  passes markFontListStale). */
+  onBroadcast?: () => void;
 }
 
 /** A running font-change feed. */
@@ -114,6 +117,7 @@ export interface RawExports {
   versionPointer: KoffiFunction;
   getAvailableFonts: KoffiFunction;
   releaseFontData: KoffiFunction;
+  markFontListStale: KoffiFunction;
   installTempFont: KoffiFunction;
   uninstallTempFont: KoffiFunction;
   releaseWindowData: KoffiFunction;
@@ -138,8 +142,12 @@ export interface Vorla {
   installTempFont(font: FontForm): StatusCode;
   /** Removes a temporary font: 0, 1003 or 1005. */
   uninstallTempFont(font: FontForm): StatusCode;
-  /** The installed font faces. */
+  /** The installed font faces. The library keeps the list and hands it out again while the Fonts
+   *  keys, the fonts folders and its own temporary fonts are unchanged. */
   getAvailableFonts(): FontData[];
+  /** The next getAvailableFonts lists afresh: for a change the library cannot see (a font another
+   *  program registered for the session; watchFonts calls it for every WM_FONTCHANGE broadcast). */
+  markFontListStale(): void;
   /** Every permission the library knows ("runAdmin"). */
   getPermissions(): Permission[];
   /**
@@ -161,7 +169,8 @@ export interface Vorla {
    * per-user or all-users Fonts key, or a WM_FONTCHANGE broadcast; a burst of changes gives one call.
    * Every feed of the process shares one asynchronous koffi wait (one thread of libuv's pool) and
    * never blocks the event loop; a feed keeps the process alive until close(). A failure of the feed
-   * itself ends it and is thrown as an uncaught exception.
+   * itself ends it and is thrown as an uncaught exception. Each broadcast also marks the library's
+   * kept font list stale at once (markFontListStale).
    */
   watchFonts(listener: (change: FontChange) => void, options?: WatchFontsOptions): FontWatch;
 }

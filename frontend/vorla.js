@@ -112,6 +112,7 @@ function open(dllPath = defaultDllPath()) {
     versionPointer: lib.func('version', 'void *', []),
     getAvailableFonts: lib.func('void *getAvailableFonts(_Out_ int *count)'),
     releaseFontData: lib.func('void releaseFontData(void *array)'),
+    markFontListStale: lib.func('void markFontListStale()'),
     installTempFont: lib.func('int installTempFont(FontForm *font)'),
     uninstallTempFont: lib.func('int uninstallTempFont(FontForm *font)'),
     releaseWindowData: lib.func('void releaseWindowData(void *array)'),
@@ -198,11 +199,17 @@ function open(dllPath = defaultDllPath()) {
     requestPermission(name) {
       return raw.requestPermission(name);
     },
+    // The next getAvailableFonts lists the fonts afresh instead of handing out the list the library
+    // kept: for a change the library cannot see (a font another program registered for the session).
+    markFontListStale() {
+      raw.markFontListStale();
+    },
     // Calls listener({ sources }) after the installed fonts changed: the per-user or all-users Fonts
     // key ('user', 'machine') or a WM_FONTCHANGE broadcast ('broadcast'), from any process; a burst
-    // of changes gives one call (see watch.js for the timing). Returns { close() }.
+    // of changes gives one call (see watch.js for the timing). Each broadcast also marks the
+    // library's kept font list stale at once. Returns { close() }.
     watchFonts(listener, options) {
-      return require('./watch.js').watchFonts(listener, options);
+      return require('./watch.js').watchFonts(listener, { ...options, onBroadcast: () => raw.markFontListStale() });
     },
     // The calls of the table returning Promises (like node's fs.promises): each runs on one of
     // koffi's worker threads, so the event loop goes on while it works. Calls may overlap; results

@@ -244,7 +244,7 @@ function watchFonts(listener, options = {}, keys = fontKeys) {
   let window = null;
   try {
     for (const key of keys) watches.push(keyWatch(key));
-    window = broadcastWindow(() => note('broadcast'));
+    window = broadcastWindow(() => { options.onBroadcast?.(); note('broadcast'); });
   } catch (e) {
     for (const watch of watches) watch.release();
     throw e;

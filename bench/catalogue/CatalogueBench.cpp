@@ -1,37 +1,45 @@
-// Catalogue benchmark: times getAvailableFonts (enumeration, copy-out and release)
-// against CatalogueWalk.exe, a separate minimal program that makes the same per-face
-// DirectWrite queries without VorlaNode, on a collection of about 500, then about
-// 1,000 and 5,000 faces. Each measured call runs in a process of its own, the export
-// in this program started again with --export, so both sides start and load alike;
-// the rounds alternate the two.
+// Catalogue benchmark: times getAvailableFonts (enumeration, copy-out and release) against
+// CatalogueWalk.exe, a separate minimal program that makes the same per-face DirectWrite
+// queries without VorlaNode, and against the system collection alone, on a collection of
+// about 1,000, 10,000 and 50,000 faces. Each measured child runs in a process of its own,
+// the export side in this program started again with --export; the rounds alternate the
+// children.
 //
-// usage: CatalogueBench.exe <folder of source .ttf files> <folder for renamed copies>
-//        CatalogueBench.exe --export <result file>   (one measured call, the child side)
+// The export child makes four listings in one process, as a front end does over its life:
+// the first one, the same call again with nothing changed, one after one more font was
+// registered under HKLM's Fonts key (what an all-users install writes), and one after that
+// entry was deleted again.
 //
-// The source fonts are registered under HKLM's Fonts key ("VorlaBench ..."
-// values) until the collection holds about 500 faces, then until it holds at
-// least 1,000 and 5,000 (renamed copies of the sources are added when the sources
-// alone are not enough). Run it in a prefix of its own: the registrations stay.
+// usage: CatalogueBench.exe <folder for the generated fonts> [faces...]
+//        CatalogueBench.exe --export <spare font file> <result file>   (the child side)
+//
+// The sizes default to 1,000, 10,000 and 50,000 faces (5 rounds at 50,000, else 7). The bulk
+// are small generated fonts (one empty glyph, a family of its own each), registered under
+// HKLM's Fonts key ("VorlaBench ..." values) until the collection holds the size's faces.
+// Run it in a prefix of its own: the registrations stay.
 #include "VorlaNode.h"
-#include "FontFixtures.h"
 #include "common/Raii.h"
 #include "interactive/win/FontUtil.h"
+#include "support/MiniFont.h"
 
 #include <windows.h>
 #include <dwrite.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+
+const wchar_t *const kSpareValue = L"VorlaBench Spare (TrueType)";
 
 size_t countFaces() {
     size_t n = 0;
@@ -40,7 +48,7 @@ size_t countFaces() {
                                    reinterpret_cast<IUnknown **>(factory.put()))))
         return 0;
     vorla::ComPtr<IDWriteFontCollection> collection;
-    if (FAILED(factory->GetSystemFontCollection(collection.put(), FALSE))) return 0;
+    if (FAILED(factory->GetSystemFontCollection(collection.put(), TRUE))) return 0;
     for (UINT32 f = 0; f < collection->GetFontFamilyCount(); ++f) {
         vorla::ComPtr<IDWriteFontFamily> family;
         if (SUCCEEDED(collection->GetFontFamily(f, family.put()))) n += family->GetFontCount();
@@ -62,12 +70,12 @@ struct Timing {
     }
 };
 
-// One measured call in a process of its own. work: the time the child measured around
-// its call; process: from CreateProcess to the child's exit, start-up included.
+// One kind of child process. Its result file holds "<faces> <listed> <ms>..." with one time
+// per phase it measures.
 struct Child {
-    const wchar_t *label;
     std::wstring commandLine;
-    Timing work, process;
+    std::vector<const char *> phases;
+    std::vector<Timing> times;
     size_t faces = 0, listed = 0;
 };
 
@@ -78,112 +86,130 @@ bool run(Child &child, const fs::path &resultFile) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    const auto start = std::chrono::steady_clock::now();
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
     const vorla::UniqueHandle process(info.hProcess), thread(info.hThread);
     WaitForSingleObject(process.get(), INFINITE);
-    const double wall = millisSince(start);
     DWORD code = 1;
     GetExitCodeProcess(process.get(), &code);
-    double work = 0;
     size_t faces = 0, listed = 0;
+    std::vector<double> ms(child.phases.size());
     FILE *in = _wfopen(resultFile.c_str(), L"r");
-    const bool read = in && std::fscanf(in, "%lf %zu %zu", &work, &faces, &listed) == 3;
+    bool read = in && std::fscanf(in, "%zu %zu", &faces, &listed) == 2;
+    for (double &t : ms) read = read && std::fscanf(in, "%lf", &t) == 1;
     if (in) std::fclose(in);
     if (code != 0 || !read) {
-        std::fwprintf(stderr, L"%ls: exit code %lu, no result\n", child.label, code);
+        std::fprintf(stderr, "%s: exit code %lu, no result\n", child.phases.front(), code);
         return false;
     }
-    child.work.runs.push_back(work);
-    child.process.runs.push_back(wall);
+    child.times.resize(ms.size());
+    for (size_t i = 0; i < ms.size(); ++i) child.times[i].runs.push_back(ms[i]);
     child.faces = faces;
     child.listed = listed;
     return true;
 }
 
-// The children run in turn, round after round and each round starting with the next
-// one, so that load from other processes on the machine spreads over all of them; the
-// best and the median of the rounds are reported.
-void measure(const char *label, const fs::path &self, const fs::path &resultFile) {
-    constexpr int kRounds = 7;
+// The children run in turn, round after round and each round starting with the next one, so
+// that load from other processes on the machine spreads over all of them; the best and the
+// median of the rounds are reported.
+void measure(const char *label, int rounds, const fs::path &self, const fs::path &spare, const fs::path &resultFile) {
     const std::wstring walk = L"\"" + (self.parent_path() / L"CatalogueWalk.exe").wstring() + L"\"";
-    Child children[] = {
-        {L"getAvailableFonts", L"\"" + self.wstring() + L"\" --export", {}, {}},
-        {L"lean walk", walk, {}, {}},
-        {L"collection only", walk + L" open", {}, {}},
-    };
+    Child exportChild{L"\"" + self.wstring() + L"\" --export \"" + spare.wstring() + L"\"",
+                      {"getAvailableFonts, first", "  the same again, nothing changed", "  after one font was added",
+                       "  after one font was removed"},
+                      {}};
+    Child walkChild{walk, {"lean walk"}, {}};
+    Child collectionChild{walk + L" open", {"collection only"}, {}};
+    Child *children[] = {&exportChild, &walkChild, &collectionChild};
     constexpr int kChildren = 3;
-    for (Child &c : children)  // warm-up: file cache, wineserver
-        if (!run(c, resultFile)) return;
-    for (Child &c : children) c.work.runs.clear(), c.process.runs.clear();
-    for (int round = 0; round < kRounds; ++round)
+    for (Child *c : children)  // warm-up: file cache, wineserver
+        if (!run(*c, resultFile)) return;
+    for (Child *c : children) c->times.clear();
+    for (int round = 0; round < rounds; ++round)
         for (int k = 0; k < kChildren; ++k)
-            if (!run(children[(round + k) % kChildren], resultFile)) return;
+            if (!run(*children[(round + k) % kChildren], resultFile)) return;
 
-    const Child &exportC = children[0], &walkC = children[1];
-    const double faces = double(walkC.faces);
+    const double faces = double(walkChild.faces);
+    std::printf("%s: %zu faces, %zu listed by the export, %zu by the walk (%d rounds, best / median)\n", label,
+                walkChild.faces, exportChild.listed, walkChild.listed, rounds);
+    for (const Child *c : children)
+        for (size_t i = 0; i < c->phases.size(); ++i) {
+            const Timing &t = c->times[i];
+            std::printf("  %-36s %9.1f / %9.1f ms   %.4f / %.4f ms per face\n", c->phases[i], t.best(), t.median(),
+                        t.best() / faces, t.median() / faces);
+        }
+    const Timing &first = exportChild.times[0], &again = exportChild.times[1], &added = exportChild.times[2];
+    const Timing &collection = collectionChild.times[0], &lean = walkChild.times[0];
     std::printf(
-        "%s: %zu faces, %zu listed by the export, %zu by the walk (%d rounds, one call per process: best / "
-        "median)\n",
-        label, walkC.faces, exportC.listed, walkC.listed, kRounds);
-    for (const Child &c : children)
-        std::printf("  %-28ls work %8.1f / %8.1f ms (%.3f / %.3f ms per face)   process %8.1f / %8.1f ms\n", c.label,
-                    c.work.best(), c.work.median(), c.work.best() / faces, c.work.median() / faces, c.process.best(),
-                    c.process.median());
-    std::printf("  ratio export / lean walk     work %.3f / %.3f   process %.3f / %.3f\n",
-                exportC.work.best() / walkC.work.best(), exportC.work.median() / walkC.work.median(),
-                exportC.process.best() / walkC.process.best(), exportC.process.median() / walkC.process.median());
+        "  first / collection only %.3f / %.3f   again / first %.4f / %.4f   added / collection only %.3f / "
+        "%.3f   first / lean walk %.3f / %.3f\n",
+        first.best() / collection.best(), first.median() / collection.median(), again.best() / first.best(),
+        again.median() / first.median(), added.best() / collection.best(), added.median() / collection.median(),
+        first.best() / lean.best(), first.median() / lean.median());
     std::fflush(stdout);
 }
 
-// The child side: one getAvailableFonts call with copy-out and release, timed.
-int exportOnce(const wchar_t *resultFile) {
-    // No log file and no console logging: the export's info lines stay out of the figures.
-    VorlaNode::VorlaConfig quiet{};
-    initial(&quiet);
+bool registerFont(HKEY key, const std::wstring &name, const fs::path &path) {
+    const std::wstring data = path.wstring();
+    return RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(data.c_str()),
+                          DWORD((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+void writeMiniFont(const fs::path &file, const std::string &family) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << sfnt::miniFont({family, "", "", ""});
+}
+
+// One timed listing through the exports, with copy-out and release; the number of records.
+int timedListing(double *ms) {
     int listed = 0;
     const auto start = std::chrono::steady_clock::now();
     VorlaNode::FontData *fonts = getAvailableFonts(&listed);
     releaseFontData(fonts);
-    const double ms = millisSince(start);
+    *ms = millisSince(start);
+    return listed;
+}
+
+// The child side: the four listings, the spare font registered between the second and the
+// third and its entry deleted between the third and the fourth.
+int exportChild(const wchar_t *spare, const wchar_t *resultFile) {
+    // No log file and no console logging: the export's info lines stay out of the figures.
+    VorlaNode::VorlaConfig quiet{};
+    initial(&quiet);
+    winreg::KeyHandle key;
+    if (key.open(HKEY_LOCAL_MACHINE, kFontsKey) != ERROR_SUCCESS) return 1;
+    // What an interrupted run left: the first listing must not hold the spare font.
+    if (RegQueryValueExW(key.get(), kSpareValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        RegDeleteValueW(key.get(), kSpareValue);
+    double first = 0, again = 0, added = 0, removed = 0;
+    const int listed = timedListing(&first);
+    const int listedAgain = timedListing(&again);
+    if (!registerFont(key.get(), kSpareValue, spare)) return 1;
+    const int listedAdded = timedListing(&added);
+    RegDeleteValueW(key.get(), kSpareValue);
+    const int listedRemoved = timedListing(&removed);
+    if (listedAgain != listed || listedAdded != listed + 1 || listedRemoved != listed) {
+        std::fprintf(stderr, "export: %d, again %d, after adding %d, after removing %d records\n", listed, listedAgain,
+                     listedAdded, listedRemoved);
+        return 1;
+    }
     FILE *out = _wfopen(resultFile, L"w");
     if (!out) return 1;
-    std::fprintf(out, "%.3f 0 %d\n", ms, listed);
+    std::fprintf(out, "0 %d %.3f %.3f %.3f %.3f\n", listed, first, again, added, removed);
     std::fclose(out);
     return 0;
-}
-
-bool registerFont(HKEY key, const std::wstring &name, const std::wstring &path) {
-    return RegSetValueExW(key, (L"VorlaBench " + name + L" (TrueType)").c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE *>(path.c_str()),
-                          DWORD((path.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
-
-std::string readAll(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
-    if (argc == 3 && std::wstring(argv[1]) == L"--export") return exportOnce(argv[2]);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: CatalogueBench.exe <source font folder> <copy folder>\n");
+    if (argc == 4 && std::wstring(argv[1]) == L"--export") return exportChild(argv[2], argv[3]);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: CatalogueBench.exe <folder for the generated fonts> [faces...]\n");
         return 2;
     }
-    const fs::path sourceDir = argv[1], copyDir = argv[2];
-    std::vector<fs::path> sources;
+    const fs::path fontDir = argv[1];
     std::error_code ec;
-    for (const auto &entry : fs::directory_iterator(sourceDir, ec))
-        if (entry.path().extension() == L".ttf") sources.push_back(entry.path());
-    std::sort(sources.begin(), sources.end());
-    if (sources.empty()) {
-        std::fprintf(stderr, "no .ttf files in the source folder\n");
-        return 2;
-    }
-    fs::create_directories(copyDir, ec);
+    fs::create_directories(fontDir, ec);
 
     winreg::KeyHandle key;
     if (key.open(HKEY_LOCAL_MACHINE, kFontsKey) != ERROR_SUCCESS) {
@@ -192,56 +218,47 @@ int wmain(int argc, wchar_t **argv) {
     }
     wchar_t selfBuffer[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, selfBuffer, MAX_PATH);
-    const fs::path self = selfBuffer, resultFile = copyDir / L"result.txt";
+    const fs::path self = selfBuffer, resultFile = fontDir / L"result.txt", spare = fontDir / L"spare.ttf";
+    writeMiniFont(spare, "Vorla Bench Spare");
     std::printf("collection before registering: %zu faces\n", countFaces());
 
-    size_t next = 0, copies = 0;
+    size_t files = 0;
+    auto addFiles = [&](size_t n) {
+        for (size_t i = 0; i < n; ++i, ++files) {
+            const std::string number = std::to_string(100000 + files).substr(1);
+            const std::wstring wideNumber(number.begin(), number.end());
+            const fs::path file = fontDir / (L"b" + wideNumber + L".ttf");
+            writeMiniFont(file, "Vorla Bench " + number);
+            registerFont(key.get(), L"VorlaBench " + wideNumber + L" (TrueType)", file);
+        }
+    };
+    // Counting builds a whole collection: the faces per file are learnt from a first batch,
+    // then each size is reached in one or two more batches.
+    double facesPerFile = 0;
     auto growTo = [&](size_t target) {
         size_t faces = countFaces();
-        // Counting builds a whole collection: count after every fifth file.
-        while (faces < target && next < sources.size()) {
-            registerFont(key.get(), sources[next].stem().wstring(), sources[next].wstring());
-            ++next;
-            if (next % 5 == 0 || next == sources.size()) faces = countFaces();
-        }
-        // Renamed copies of the regular sources once the sources are used up.
-        size_t copy = 0;
-        while (faces < target && copy < 200000) {
-            const fs::path &base = sources[copy % sources.size()];
-            ++copy;
-            if (base.stem().wstring().find(L"-Regular") == std::wstring::npos) continue;
-            const std::wstring tag = L"Copy" + std::to_wstring(copy);
-            const fs::path copyFile = copyDir / (base.stem().wstring() + L"-" + tag + L".ttf");
-            std::u16string family(u"Vorla Bench ");
-            for (wchar_t c : base.stem().wstring() + tag) family.push_back(char16_t(c));
-            FontFixtures::FontEdits edits;
-            FontFixtures::addNames(edits, FontFixtures::kEnUs, family, u"Regular");
-            std::u16string ps;
-            for (char16_t c : family)
-                if (c != u' ') ps.push_back(c);
-            edits.names.push_back({FontFixtures::kEnUs, FontFixtures::kPostScriptId, ps + u"-Regular"});
-            try {
-                std::ofstream(copyFile, std::ios::binary | std::ios::trunc)
-                    << FontFixtures::renameFont(readAll(base), edits);
-            } catch (const std::exception &e) {
+        while (faces < target) {
+            if (facesPerFile == 0) {
+                addFiles(100);
+                const size_t after = countFaces();
+                facesPerFile = std::max(1.0, double(after - faces) / 100);
+                faces = after;
                 continue;
             }
-            registerFont(key.get(), copyFile.stem().wstring(), copyFile.wstring());
-            ++copies;
-            // Each copy is one more face: count after every 50th.
-            if (copies % 50 == 0) faces = countFaces();
+            addFiles(size_t(std::ceil(double(target - faces) / facesPerFile)));
+            faces = countFaces();
         }
-        return faces;
+        std::printf("registered %zu generated fonts: %zu faces\n", files, faces);
     };
 
-    auto report = [&](size_t faces) {
-        std::printf("registered %zu source files and %zu renamed copies: %zu faces\n", next, copies, faces);
-    };
-    report(growTo(500));
-    measure("about 500 faces", self, resultFile);
-    report(growTo(1000));
-    measure("about 1000 faces", self, resultFile);
-    report(growTo(5000));
-    measure("about 5000 faces", self, resultFile);
+    // The sizes: about 1,000, 10,000 and 50,000 faces, or those given after the folder.
+    std::vector<size_t> sizes = {1000, 10000, 50000};
+    if (argc > 2) sizes.clear();
+    for (int i = 2; i < argc; ++i) sizes.push_back(std::wcstoul(argv[i], nullptr, 10));
+    for (const size_t size : sizes) {
+        growTo(size);
+        const std::string label = "about " + std::to_string(size) + " faces";
+        measure(label.c_str(), size >= 50000 ? 5 : 7, self, spare, resultFile);
+    }
     return 0;
 }

@@ -2,12 +2,14 @@
 // Measures the feed of font changes (run by bench/watch/run.sh with Windows node under Wine):
 // the latency from a change to the listener's call, for a registry write and for a broadcast, with
 // the default debounce and with none (the detection alone); and the number of calls for Marlet
-// batches of 40 and 500 fonts installed and uninstalled by another process.
+// batches of 40, 500 and 10,000 fonts installed and uninstalled by another process, with the cost
+// of the listing that the front end makes in each call.
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const vorla = require('../../frontend/vorla.js');
 const marlet = require('../../frontend/marlet.js');
+const watch = require('../../frontend/watch.js');
 const binaries = require('../../frontend/test/support/binaries.js');
 const { writeSampleFont } = require('../../frontend/test/support/sampleFonts.js');
 
@@ -43,20 +45,32 @@ async function latency(change, options, rounds = 9) {
   return `median ${median(times).toFixed(0)} ms, max ${Math.max(...times).toFixed(0)} ms`;
 }
 
-// Listener calls during one Marlet run and until nothing came for 2 s.
+// Listener calls during one Marlet run and until nothing came for 2 s, against the most the
+// debounce allows (one call per maxWaitMs of the run, one more for its end); each call lists the
+// fonts, as the front end does, and the listings are timed.
 async function callsOfBatch(mode, fonts) {
   const calls = [];
-  const feed = api.watchFonts(({ sources }) => calls.push(sources.join('+')));
+  const listings = [];
+  const feed = api.watchFonts(async ({ sources }) => {
+    calls.push(sources.join('+'));
+    const at = performance.now();
+    await api.promises.getAvailableFonts();
+    listings.push(performance.now() - at);
+  });
   const started = performance.now();
   const { codes } = await marlet.runMarlet(mode, fonts, { exe: binaries.marlet });
   const ran = performance.now() - started;
-  for (let seen = -1; seen !== calls.length;) {
-    seen = calls.length;
+  for (let seen = -1; seen !== calls.length + listings.length;) {
+    seen = calls.length + listings.length;
     await sleep(2000);
   }
   feed.close();
   const failed = codes.filter((c) => c !== 0).length;
-  return `${calls.length} calls (${calls.join(', ')}) for a run of ${ran.toFixed(0)} ms${failed ? `, ${failed} failed` : ''}`;
+  const bound = Math.ceil(ran / watch.defaults.maxWaitMs) + 1;
+  const sources = [...new Set(calls)].join(', ');
+  return `${calls.length} calls (at most ${bound}; ${sources}) for a run of ${ran.toFixed(0)} ms` +
+    `${failed ? `, ${failed} failed` : ''}; a listing in each: ` +
+    (listings.length ? `median ${median(listings).toFixed(0)} ms, max ${Math.max(...listings).toFixed(0)} ms` : 'none');
 }
 
 async function main() {
@@ -76,7 +90,10 @@ async function main() {
   for (const name of written) RegDeleteKeyValueW(HKCU, fontsKey, name);
 
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'watch-bench-'));
-  for (const size of [40, 500]) {
+  const first = performance.now();
+  const listed = (await api.promises.getAvailableFonts()).length;
+  console.log(`first listing: ${listed} faces in ${(performance.now() - first).toFixed(0)} ms`);
+  for (const size of [40, 500, 10000]) {
     const fonts = Array.from({ length: size }, (_, i) => {
       const family = `Watch Bench ${size} ${i} ${process.pid}`;
       return { family, path: writeSampleFont(path.join(dir, `wb-${size}-${i}.ttf`), family) };

@@ -72,3 +72,54 @@ test('after initial with language "en-us" family names are English, style names 
   assert.equal(counts.length, 1);
   assert.match(counts[0], new RegExp(`^\\[INFO \\|.* \\| \\[Load Font List\\] \\(${fonts.length}\\)$`));
 });
+
+// The library keeps its list while the Fonts keys and the fonts folders are unchanged, and cannot
+// see a change that touches neither (here a registered font file written again in place, as a font
+// registered for the session by another program would be). The broadcast that announces such a
+// change reaches watchFonts, which marks the kept list stale, and the next listing has the change.
+test('a WM_FONTCHANGE broadcast seen by watchFonts makes the next listing fresh', async () => {
+  const { writeSampleFont } = require('./support/sampleFonts.js');
+  const { spawn } = require('node:child_process');
+  const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+  const run = (args) => new Promise((resolve, reject) => {
+    spawn('reg.exe', args, { stdio: 'ignore' }).on('error', reject).on('exit', resolve);
+  });
+  const machineKey = 'HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts';
+  const tag = `${process.pid}x${Date.now() % 100000}`;
+  const [before, after] = [`Vorla Stale ${tag}`, `Vorla Fresh ${tag}`];
+  const psName = (family) => family.replace(/[^A-Za-z0-9-]/g, '');
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'stale-'));
+  const file = writeSampleFont(path.join(dir, 'stale.ttf'), before);
+  const value = `Vorla Stale ${tag} (TrueType)`;
+  const postBroadcast = koffiBroadcast();
+  let feed;
+  try {
+    assert.equal(await run(['add', machineKey, '/v', value, '/d', file, '/f']), 0);
+    assert.ok(api.getAvailableFonts().some((f) => f.postscriptName === psName(before)));
+    await sleep(300); // the stamps' resolution (FontSources.h) has passed: the next list is kept
+    api.getAvailableFonts();
+    writeSampleFont(file, after);
+    const kept = api.getAvailableFonts();
+    assert.ok(kept.some((f) => f.postscriptName === psName(before)), 'the library cannot see this change');
+
+    let calls = 0;
+    feed = api.watchFonts(() => { calls += 1; });
+    postBroadcast();
+    for (let i = 0; i < 200 && calls === 0; i += 1) await sleep(50);
+    assert.equal(calls, 1);
+    const fresh = api.getAvailableFonts();
+    assert.equal(fresh.find((f) => f.postscriptName === psName(after))?.path, file);
+    assert.ok(!fresh.some((f) => f.postscriptName === psName(before)));
+  } finally {
+    feed?.close();
+    await run(['delete', machineKey, '/v', value, '/f']);
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+});
+
+// Posts WM_FONTCHANGE to every top-level window, as a program that registered a font does.
+function koffiBroadcast() {
+  const PostMessageW = vorla.koffi.load('user32.dll').func(
+    'int __stdcall PostMessageW(uintptr_t hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam)');
+  return () => assert.notEqual(PostMessageW(0xffff, 0x1d, 0, 0), 0);
+}

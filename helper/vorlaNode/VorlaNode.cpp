@@ -10,7 +10,6 @@
 #include "InitLog.h"
 #include "Version.h"
 #include "easylogging++.h"
-#include "fontmanager/FontManager.h"
 #include "interactive/win/WindowsInterActive.h"
 #include "permissions/WindowsPlatformPermissions.h"
 
@@ -79,8 +78,7 @@ VORLANODE_API void releaseVPermission(VorlaNode::VPermission *array) {
 
 VORLANODE_API VorlaNode::FontData *getAvailableFonts(int *count) {
     return VorlaNode::handOffList<VorlaNode::FontData>(count, [] {
-        std::unique_ptr<FontManager::FontList> fonts;
-        FontManager::FontManagerImpl().getAvailableFonts(&fonts, settings().language);
+        const std::shared_ptr<const FontManager::FontList> fonts = interActive.getAvailableFonts(settings().language);
         const std::size_t n = fonts ? fonts->size() : 0;
         VorlaNode::FontData *array = VorlaNode::handOff<VorlaNode::FontData>(
             n, [&](VorlaNode::FontData &out, std::size_t i) {
@@ -97,6 +95,11 @@ VORLANODE_API VorlaNode::FontData *getAvailableFonts(int *count) {
         LOG(INFO) << "[Load Font List] (" << n << ")";
         return array;
     });
+}
+
+VORLANODE_API void markFontListStale() {
+    const VorlaNode::HandlerListHidden hidden;
+    interActive.markFontListStale();
 }
 
 VORLANODE_API VorlaNode::WindowData *getAvailableApplications(int *count) {

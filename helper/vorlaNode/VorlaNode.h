@@ -12,6 +12,9 @@ VORLANODE_API int initial(VorlaNode::VorlaConfig *config);
 VORLANODE_API const char *version();
 VORLANODE_API VorlaNode::FontData *getAvailableFonts(int *count);
 VORLANODE_API void releaseFontData(VorlaNode::FontData *array);
+// The installed fonts changed in a way the library cannot see (the front end saw a WM_FONTCHANGE
+// broadcast): the next getAvailableFonts lists them afresh instead of handing out the kept list.
+VORLANODE_API void markFontListStale();
 VORLANODE_API void releaseWindowData(VorlaNode::WindowData *array);
 VORLANODE_API void releaseVPermission(VorlaNode::VPermission *array);
 

@@ -47,7 +47,24 @@ struct FileFace {
 // The identity as one comparable text: equal texts for equal file faces and nothing else.
 std::string fileFaceIdentity(const FileFace &face);
 
-// The enumerator; one instance serves one enumeration and keeps nothing between calls.
+// What identifies a face's read from one listing to the next, with a fresh font system each
+// time: its file's full path and last write time (from the local file loader), the index of
+// the face in the file, the simulations and, for a named instance, its axis values.
+struct FaceRead {
+    std::wstring_view path;
+    std::uint64_t lastWritten = 0;  // FILETIME
+    std::uint32_t faceIndex = 0;
+    std::uint32_t simulations = 0;  // DWRITE_FONT_SIMULATIONS
+    std::vector<std::pair<std::uint32_t, float>> axisValues;
+};
+
+// The key as one comparable text: equal texts for equal reads and nothing else.
+std::string faceReadKey(const FaceRead &read);
+
+class FaceReads;
+
+// The enumerator. One instance serves one enumeration; what it read of each face can be kept
+// for the next enumeration in a FaceReads that the caller owns.
 class FontManagerImpl {
 public:
     // How the PostScript names for the duplicate test are read; both give the same list.
@@ -58,18 +75,26 @@ public:
     // every face's own name.
     enum class Lookup { FaceReferences, FaceObjects };
 
-    explicit FontManagerImpl(Lookup lookup = Lookup::FaceReferences);
+    // reuse: the reads of earlier enumerations, taken for the faces they identify
+    // (faceReadKey) and left holding this enumeration's reads; null reads every face.
+    // Only FaceReferences identifies faces that way.
+    explicit FontManagerImpl(Lookup lookup = Lookup::FaceReferences, FaceReads *reuse = nullptr);
     virtual ~FontManagerImpl();
 
-    // Lists every face of the system collection in collection order, one face per
-    // PostScript name (the first wins). Family names are looked up in familyLocale,
-    // then "en-us", then the first name of the set. Returns S_OK with *list set, or
-    // the font system's error code with *list left empty when the collection cannot
-    // be opened. A family or face that cannot be read is left out.
-    HRESULT getAvailableFonts(std::unique_ptr<FontList> *list, const std::string &familyLocale);
+    // Lists every face of the system collection in collection order, then the faces of
+    // ownFiles (font files this process registered as temporary fonts, which the system
+    // collection may leave out) that are not listed yet, one face per PostScript name (the
+    // first wins). The system collection is asked for with the update check, so that a font
+    // just installed is in it. Family names are looked up in familyLocale, then "en-us",
+    // then the first name of the set. Returns S_OK with *list set, or the font system's
+    // error code with *list left empty when the system collection cannot be opened. A
+    // family, face or own file that cannot be read is left out.
+    HRESULT getAvailableFonts(std::unique_ptr<FontList> *list, const std::string &familyLocale,
+                              const std::vector<std::string> &ownFiles = {});
 
 private:
     Lookup lookup_;
+    FaceReads *reuse_;
 };
 
 }  // namespace FontManager

@@ -2,7 +2,12 @@
 // HKLM (MakeCatalogueFonts), plus the DejaVu faces Wine finds through fontconfig.
 #include "fontmanager/FontManager.h"
 
+#include "common/Status.h"
+#include "fontmanager/CatalogueSeam.h"
+#include "fontmanager/FontCatalogue.h"
+#include "interactive/win/WindowsInterActive.h"
 #include "support/CatalogueFixtures.h"
+#include "support/CatalogueRecords.h"
 #include "common/Raii.h"
 #include "common/Text.h"
 
@@ -15,22 +20,14 @@
 
 namespace {
 
+using catalogue::byPostScript;
 using FontManager::FontDescriptor;
 using FontManager::FontList;
 
 std::unique_ptr<FontList> listFonts(
     const std::string &locale,
     FontManager::FontManagerImpl::Lookup lookup = FontManager::FontManagerImpl::Lookup::FaceReferences) {
-    std::unique_ptr<FontList> list;
-    EXPECT_EQ(S_OK, FontManager::FontManagerImpl(lookup).getAvailableFonts(&list, locale));
-    EXPECT_TRUE(list);
-    return list;
-}
-
-const FontDescriptor *byPostScript(const FontList &list, const std::string &name) {
-    for (const auto &d : list)
-        if (d->postscriptName == name) return d.get();
-    return nullptr;
+    return catalogue::uncached(locale, {}, lookup);
 }
 
 std::string fixturePath(const char *file) { return std::string(CatalogueFixtures::kFolder) + file; }
@@ -228,20 +225,100 @@ TEST(FontCatalogue, FaceReferencesListWhatFaceObjectsList) {
         const auto walked = listFonts(locale, Lookup::FaceObjects);
         ASSERT_TRUE(fast && walked);
         EXPECT_NE(nullptr, byPostScript(*walked, "VorlaMono-Bold"));
-        ASSERT_EQ(walked->size(), fast->size());
-        for (std::size_t i = 0; i < walked->size(); ++i) {
-            const FontDescriptor &a = *(*fast)[i], &b = *(*walked)[i];
-            SCOPED_TRACE(b.postscriptName);
-            EXPECT_EQ(b.path, a.path);
-            EXPECT_EQ(b.postscriptName, a.postscriptName);
-            EXPECT_EQ(b.family, a.family);
-            EXPECT_EQ(b.style, a.style);
-            EXPECT_EQ(b.weight, a.weight);
-            EXPECT_EQ(b.width, a.width);
-            EXPECT_EQ(b.italic, a.italic);
-            EXPECT_EQ(b.monospace, a.monospace);
-        }
+        EXPECT_TRUE(catalogue::sameRecords(*walked, *fast));
     }
+}
+
+// The key under which a face's read is kept for the next listing: equal only for the same face
+// of the same file as written then, with the same simulations (and, for a named instance, the
+// same axis values). A file written again under its name has another write time.
+TEST(FontCatalogue, FaceReadKeyTellsApartWhatChangesARead) {
+    using FontManager::FaceRead;
+    const std::uint32_t weight = DWRITE_MAKE_OPENTYPE_TAG('w', 'g', 'h', 't');
+    const std::uint64_t written = 133000000000000000ull;
+    const FaceRead base{L"C:\\Windows\\Fonts\\a.ttf", written, 0, DWRITE_FONT_SIMULATIONS_NONE, {}};
+    struct Case {
+        const char *what;
+        FaceRead other;
+        bool same;
+    };
+    const std::vector<Case> cases = {
+        {"the same face", base, true},
+        {"the file written again", {base.path, written + 1, 0, DWRITE_FONT_SIMULATIONS_NONE, {}}, false},
+        {"another file", {L"C:\\Windows\\Fonts\\b.ttf", written, 0, DWRITE_FONT_SIMULATIONS_NONE, {}}, false},
+        {"another face of a collection file", {base.path, written, 1, DWRITE_FONT_SIMULATIONS_NONE, {}}, false},
+        {"the simulated bold face", {base.path, written, 0, DWRITE_FONT_SIMULATIONS_BOLD, {}}, false},
+        {"a named instance", {base.path, written, 0, DWRITE_FONT_SIMULATIONS_NONE, {{weight, 700}}}, false},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(c.same, FontManager::faceReadKey(base) == FontManager::faceReadKey(c.other)) << c.what;
+    }
+}
+
+// Temporary fonts of this process: Wine's system collection leaves them out (as Windows' may),
+// so they come from the catalogue's own collection of the files it registered, after the system
+// collection's faces and never under a PostScript name listed already. The seam shows that the
+// system collection was asked for with the update check (Wine ignores it) and which files the
+// own collection took.
+TEST(FontCatalogue, ListsThisProcessTemporaryFontsAfterTheSystemCollection) {
+    namespace seam = FontManager::seam;
+    const testsupport::TempDir dir("catalogue-temp");
+    const std::string family = "Vorla Own " + catalogue::uniqueTag();
+    const std::string own = catalogue::writeFont(dir / "own.ttf", family);
+    // A fixture face of the system collection has this PostScript name already.
+    const std::string twin = catalogue::writeFont(dir / "twin.ttf", "Vorla Twin " + catalogue::uniqueTag(),
+                                                  "VorlaMono-Bold");
+    const InteractiveFont ownFont{family, own, {}, {}}, twinFont{"twin", twin, {}, {}};
+    WindowsInterActive interactive;
+    ASSERT_EQ(Status::kDone, interactive.installTempFont(&ownFont));
+    ASSERT_EQ(Status::kDone, interactive.installTempFont(&twinFont));
+    const auto system = listFonts("zh-CN");
+
+    seam::take();
+    const auto list = interactive.getAvailableFonts("zh-CN");
+    const auto listings = seam::take();
+    ASSERT_EQ(1u, listings.size());
+    EXPECT_TRUE(listings[0].updateCheck);
+    EXPECT_EQ((std::vector<std::string>{own, twin}), listings[0].ownFiles);
+    ASSERT_EQ(system->size() + 1, list->size());
+    FontList head;
+    for (std::size_t i = 0; i < system->size(); ++i) head.push_back(std::make_unique<FontDescriptor>(*(*list)[i]));
+    EXPECT_TRUE(catalogue::sameRecords(*system, head));
+    EXPECT_EQ(catalogue::postscriptNameOf(family), list->back()->postscriptName);
+    EXPECT_EQ(own, list->back()->path);
+    EXPECT_EQ(family, list->back()->family);
+
+    EXPECT_EQ(Status::kDone, interactive.uninstallTempFont(&ownFont));
+    EXPECT_EQ(Status::kDone, interactive.uninstallTempFont(&twinFont));
+    const auto after = interactive.getAvailableFonts("zh-CN");
+    const auto afterListings = seam::take();
+    ASSERT_EQ(1u, afterListings.size());
+    EXPECT_TRUE(afterListings[0].updateCheck);
+    EXPECT_TRUE(afterListings[0].ownFiles.empty());
+    EXPECT_TRUE(catalogue::sameRecords(*system, *after));
+}
+
+// Registrations count, by file: a file registered twice (the second time in other letter case)
+// stays listed until its second registration is removed.
+TEST(FontCatalogue, TemporaryFontStaysListedUntilItsLastRegistrationGoes) {
+    const testsupport::TempDir dir("catalogue-count");
+    const std::string family = "Vorla Count " + catalogue::uniqueTag();
+    const std::string file = catalogue::writeFont(dir / "count.ttf", family);
+    std::string upper = file;
+    for (char &c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    FontManager::FontCatalogue catalogue;
+    auto listed = [&] {
+        return catalogue::byPostScript(*catalogue.list("zh-CN"), catalogue::postscriptNameOf(family));
+    };
+
+    catalogue.temporaryFontAdded(file);
+    catalogue.temporaryFontAdded(upper);
+    ASSERT_NE(nullptr, listed());
+    EXPECT_EQ(file, listed()->path);
+    catalogue.temporaryFontRemoved(file);
+    EXPECT_NE(nullptr, listed());
+    catalogue.temporaryFontRemoved(file);
+    EXPECT_EQ(nullptr, listed());
 }
 
 }  // namespace

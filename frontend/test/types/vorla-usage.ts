@@ -24,6 +24,7 @@ const known: number[] = [vorla.status.done, vorla.status.tempRemoveRefused, vorl
   vorla.status.versionTooOld];
 
 const fonts: vorla.FontData[] = api.getAvailableFonts();
+api.markFontListStale();
 for (const f of fonts) {
   const line: string = `${f.family ?? ''} ${f.style ?? ''} ${f.path ?? ''} ${f.postscriptName ?? ''}`;
   const numbers: number = f.weight + f.width;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/InteractiveFont.h"
+#include "fontmanager/FontCatalogue.h"
 
 #include <memory>
 #include <mutex>
@@ -23,6 +24,13 @@ public:
     int installFont(const InteractiveFont *font);
     // Permanent uninstall; the scope follows from where the file lies.
     int uninstallFont(const InteractiveFont *font);
+
+    // The installed faces, this object's temporary fonts among them (FontManager::FontCatalogue:
+    // the list is kept and handed out again while nothing it came from changed).
+    std::shared_ptr<const FontManager::FontList> getAvailableFonts(const std::string &familyLocale);
+    // The fonts changed in a way the catalogue cannot see (a WM_FONTCHANGE broadcast): the next
+    // listing builds the list again.
+    void markFontListStale() noexcept;
 
     // Windows of running supported applications: at most one per process, the
     // topmost recognised one, in enumeration order.
@@ -46,4 +54,5 @@ public:
 private:
     // Held for the whole of a permanent install or uninstall, and by nothing else.
     std::mutex installMutex_;
+    FontManager::FontCatalogue catalogue_;
 };

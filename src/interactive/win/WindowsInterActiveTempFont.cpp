@@ -38,6 +38,7 @@ int WindowsInterActive::installTempFont(const InteractiveFont *font) {
         vorla::logPlatformCode("AddFontResourceW", error);
         return Status::kPlatformRefusedFont;
     }
+    catalogue_.temporaryFontAdded(path);
     broadcastFontChange();
     LOG(INFO) << "install Temp Font SUCCESS to family:" << family << " path:" << path;
     return Status::kDone;
@@ -79,7 +80,9 @@ int WindowsInterActive::uninstallTempFont(const InteractiveFont *font) {
     int status = Status::kDone;
     if (safefile::guardedHost()) {
         status = uninstallCheckedTempFont(path);
+        if (status == Status::kDone) catalogue_.temporaryFontRemoved(path);  // its resource went
     } else if (removeFontResource(path)) {
+        catalogue_.temporaryFontRemoved(path);
         if (deleteRegularFile(path)) {
             LOG(DEBUG) << "文件\t[删除]\t[成功]\t(" << path << ")";
         } else {
