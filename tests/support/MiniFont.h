@@ -18,7 +18,8 @@ struct MiniFontNames {
     std::string chineseFullName;  // name ID 4, Simplified Chinese; left out when empty
 };
 
-inline std::string miniFont(const MiniFontNames &names) {
+// withPostScript false: no name ID 6 at all.
+inline std::string miniFont(const MiniFontNames &names, bool withPostScript = true) {
     std::string head;
     put32(head, 0x00010000);                     // version
     put32(head, 0x00010000);                     // fontRevision
@@ -131,8 +132,8 @@ inline std::string miniFont(const MiniFontNames &names) {
         windowsName(kFamily, kWinEnglish, names.family),
         windowsName(kSubfamily, kWinEnglish, "Regular"),
         windowsName(kFullName, kWinEnglish, names.fullName.empty() ? names.family : names.fullName),
-        windowsName(kPostScript, kWinEnglish, postscript),
     };
+    if (withPostScript) records.push_back(windowsName(kPostScript, kWinEnglish, postscript));
     if (!names.chineseFullName.empty())
         records.push_back(windowsName(kFullName, kWinChineseSimplified, names.chineseFullName));
 

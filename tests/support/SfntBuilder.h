@@ -130,8 +130,9 @@ inline std::uint32_t checkSum(const std::string &data) {
     return sum;
 }
 
-// A complete sfnt: offset table, directory, 4-byte aligned tables.
-inline std::string font(const std::vector<Table> &tables, std::uint32_t version = 0x00010000) {
+// A complete sfnt: offset table, directory, 4-byte aligned tables. base is where it will lie in
+// its file (a face of a collection): the table offsets count from the file's start.
+inline std::string font(const std::vector<Table> &tables, std::uint32_t version = 0x00010000, std::uint32_t base = 0) {
     std::string out;
     const std::uint32_t n = static_cast<std::uint32_t>(tables.size());
     std::uint32_t power = 1, log2 = 0;
@@ -144,7 +145,7 @@ inline std::string font(const std::vector<Table> &tables, std::uint32_t version 
     put16(out, power * 16);
     put16(out, log2);
     put16(out, n * 16 - power * 16);
-    std::uint32_t offset = 12 + 16 * n;
+    std::uint32_t offset = base + 12 + 16 * n;
     std::string body;
     for (const Table &t : tables) {
         out += t.tag.substr(0, 4);
@@ -157,12 +158,12 @@ inline std::string font(const std::vector<Table> &tables, std::uint32_t version 
     return out + body;
 }
 
-// The tables of an existing sfnt, in directory order.
-inline std::vector<Table> tablesOf(const std::string &fontBytes) {
+// The tables of an existing sfnt (of the face whose offset table lies at face), in directory order.
+inline std::vector<Table> tablesOf(const std::string &fontBytes, size_t face = 0) {
     std::vector<Table> tables;
-    const std::uint32_t n = get16(fontBytes, 4);
+    const std::uint32_t n = get16(fontBytes, face + 4);
     for (std::uint32_t i = 0; i < n; ++i) {
-        const size_t at = 12 + 16 * i;
+        const size_t at = face + 12 + 16 * i;
         const std::uint32_t offset = get32(fontBytes, at + 8), length = get32(fontBytes, at + 12);
         tables.push_back({fontBytes.substr(at, 4), fontBytes.substr(offset, length)});
     }
@@ -181,6 +182,32 @@ inline std::string withNames(const std::string &fontBytes, const std::vector<Nam
     }
     if (!replaced) tables.push_back({"name", nameTable(records)});
     return font(tables, get32(fontBytes, 0));
+}
+
+// A font collection ("ttcf", version major.0) of the given fonts, in order, each face with its
+// own copy of its tables. Version 2 adds the (empty) digital-signature fields to the header.
+inline std::string collection(const std::vector<std::string> &fonts, std::uint16_t major = 1) {
+    std::string header = "ttcf";
+    put16(header, major);
+    put16(header, 0);
+    put32(header, static_cast<std::uint32_t>(fonts.size()));
+    std::uint32_t at = static_cast<std::uint32_t>(12 + 4 * fonts.size() + (major >= 2 ? 12 : 0));
+    std::string faces;
+    for (const std::string &f : fonts) {
+        put32(header, at);
+        const std::string face = font(tablesOf(f), get32(f, 0), at);
+        faces += face;
+        at += static_cast<std::uint32_t>(face.size());
+    }
+    if (major >= 2) header.append(12, '\0');
+    return header + faces;
+}
+
+// The offset of each face's offset table in a collection.
+inline std::vector<std::uint32_t> collectionFaces(const std::string &bytes) {
+    std::vector<std::uint32_t> faces;
+    for (std::uint32_t i = 0; i < get32(bytes, 8); ++i) faces.push_back(get32(bytes, 12 + 4 * i));
+    return faces;
 }
 
 // A font that holds only a naming table (enough for a name reader, not for a rasteriser).

@@ -3,8 +3,12 @@
 // In process through the installation core, and through Marlet.exe under Wine.
 #include "common/Status.h"
 #include "interactive/win/FontUtil.h"
+#include "interactive/win/Journal.h"
 #include "support/ChildProcess.h"
 #include "support/CoreFixtures.h"
+#include "support/InstalledFonts.h"
+#include "support/LogCapture.h"
+#include "support/MarletRuns.h"
 #include "support/MiniFont.h"
 #include "support/TestSupport.h"
 
@@ -18,45 +22,19 @@
 
 namespace fs = std::filesystem;
 using namespace corefix;
+using namespace installed;
 using testsupport::TempDir;
 
 namespace {
-
-std::string runTag() {
-    static const std::string tag = std::to_string(GetCurrentProcessId()) + "-" +
-                                   std::to_string(GetTickCount64() % 1000000);
-    return tag;
-}
 
 // A font no other test uses; pad makes another version of the same face (same names, other bytes).
 std::string uniqueFont(const std::string &family, int pad = 0) {
     return sfnt::miniFont({family, "", "", ""}) + std::string(static_cast<size_t>(pad) * 4, '\0');
 }
 
-std::string entryOf(const std::string &valueName) {
-    const RawValue value = readRawFontValue(HKEY_CURRENT_USER, valueName);
-    return value.exists ? value.text : std::string();
-}
-
-// Files of the per-user fonts folder on the chain of a base name (base, 0_base, 1_base, ...).
-std::vector<std::string> chainFiles(const std::string &base) {
-    std::vector<std::string> found;
-    std::error_code ec;
-    for (const auto &entry : fs::directory_iterator(testsupport::pathOf(localFontsFolder()), ec)) {
-        const std::string name = testsupport::textOf(entry.path().filename());
-        const size_t bar = name.find('_');
-        if (name == base ||
-            (bar != std::string::npos && name.substr(bar + 1) == base && name.find_first_not_of("0123456789") == bar))
-            found.push_back(testsupport::textOf(entry.path()));
-    }
-    return found;
-}
-
-// Files of the per-user fonts folder holding exactly these bytes.
-int copiesOf(const std::string &bytes, const std::string &base) {
-    int count = 0;
-    for (const std::string &file : chainFiles(base)) count += readFile(file) == bytes ? 1 : 0;
-    return count;
+// The same names without a PostScript name: such fonts are told apart by their bytes only.
+std::string unnamedFace(const std::string &family, int pad) {
+    return sfnt::miniFont({family, "", "", ""}, false) + std::string(static_cast<size_t>(pad) * 4, '\0');
 }
 
 // Temporary copies in the per-user fonts folder (their processes are gone once a run ends).
@@ -66,24 +44,6 @@ int temporaryFiles() {
     for (const auto &entry : fs::directory_iterator(testsupport::pathOf(localFontsFolder()), ec))
         count += entry.path().filename().wstring().rfind(L"~vorla-", 0) == 0 ? 1 : 0;
     return count;
-}
-
-void forget(const std::string &valueName) {
-    const std::string copy = entryOf(valueName);
-    if (!copy.empty()) {
-        removeFontResource(copy);
-        std::error_code ec;
-        fs::remove(testsupport::pathOf(copy), ec);
-    }
-    deleteRawFontValue(HKEY_CURRENT_USER, valueName);
-}
-
-void removeChain(const std::string &base) {
-    for (const std::string &file : chainFiles(base)) {
-        removeFontResource(file);
-        std::error_code ec;
-        fs::remove(testsupport::pathOf(file), ec);
-    }
 }
 
 // Two faces of one family named like LXGW WenKai: a Chinese family (ID 1) and no Chinese full
@@ -151,6 +111,20 @@ TEST(ConvergeInstall, InstallingAgain) {
          {{"a", 0}, {"b", 1}, {"a", 0}, {"b", 1}},
          {{wenKai + " (TrueType)", 0}, {wenKai + " Bold (TrueType)", 1}},
          2},
+        {"two fonts without a PostScript name",
+         {unnamedFace("CvNoPs" + t, 0), unnamedFace("CvNoPs" + t, 1)},
+         false,
+         {{"a", 0}, {"b", 1}},
+         {{"CvNoPs" + t + " (TrueType)", 0}, {"CvNoPs" + t + " Regular (TrueType)", 1}},
+         2},
+        {"three fonts whose chosen names all collide, installed twice",
+         {unnamedFace("CvThree" + t, 0), unnamedFace("CvThree" + t, 1), unnamedFace("CvThree" + t, 2)},
+         false,
+         {{"a", 0}, {"b", 1}, {"c", 2}, {"a", 0}, {"b", 1}, {"c", 2}},
+         {{"CvThree" + t + " (TrueType)", 0},
+          {"CvThree" + t + " Regular (TrueType)", 1},
+          {"CvThree" + t + " 2 (TrueType)", 2}},
+         3},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case &c = cases[i];
@@ -211,19 +185,64 @@ TEST(ConvergeInstall, EveryFaceOfARealFamilyStaysRegistered) {
 }
 
 // An uninstall ended after deleting the entry leaves a file in the per-user fonts folder that
-// no entry names: uninstalling it again removes it (0). Outside that folder 1005 stays.
-TEST(ConvergeUninstall, AnUnnamedFileOfTheUserFontsFolderIsRemoved) {
-    const std::string base = "CvUnnamed-" + runTag() + ".ttf";
-    const std::string inFonts = localFontsFolder() + base;
-    const std::string elsewhere = scratchFolder("converge-unnamed") + "\\" + base;
-    fs::create_directories(testsupport::pathOf(localFontsFolder()));  // a fresh profile has none yet
-    writeFile(inFonts, uniqueFont("CvUnnamed" + runTag()));
-    ASSERT_TRUE(exists(inFonts));
-    writeFile(elsewhere, uniqueFont("CvUnnamed" + runTag()));
-    EXPECT_EQ(uninstallFontEntry("", "", inFonts), Status::kDone);
-    EXPECT_FALSE(exists(inFonts));
-    EXPECT_EQ(uninstallFontEntry("", "", elsewhere), Status::kNotFound);
-    EXPECT_TRUE(exists(elsewhere));
+// no entry names: uninstalling it again removes it (0). Only then: outside that folder, with a
+// Fonts key that cannot be opened or read, or with an entry naming the file by its 8.3 short
+// path, nothing is deleted and the status is 1005 with the not-found line.
+TEST(ConvergeUninstall, AnUnnamedFileGoesOnlyWhenNoEntryNamesIt) {
+    const FontKeyOpen unopened = [](HKEY) { return winreg::KeyHandle(); };
+    // A key deleted while open: every query of it fails (ERROR_KEY_DELETED), as one opened without
+    // the right to read values fails on Windows (Wine does not check a registry handle's rights).
+    const FontKeyOpen unreadable = [](HKEY) {
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VorlaCoreTest\\deleted", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr);
+        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VorlaCoreTest\\deleted");
+        return winreg::KeyHandle(key);
+    };
+    struct Case {
+        const char *what;
+        bool inUserFonts;
+        FontKeyOpen openKey;
+        bool shortEntry;  // a per-user entry names the file by its 8.3 short path
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"no entry names it", true, openExistingFontsKey, false, Status::kDone},
+        {"outside the per-user fonts folder", false, openExistingFontsKey, false, Status::kNotFound},
+        {"the Fonts key cannot be opened", true, unopened, false, Status::kNotFound},
+        {"the Fonts key cannot be read", true, unreadable, false, Status::kNotFound},
+        {"an entry names it by its 8.3 short path", true, openExistingFontsKey, true, Status::kNotFound},
+    };
+    fs::create_directories(testsupport::pathOf(localFontsFolder()));              // a fresh profile has none yet
+    setRawFontValue(HKEY_CURRENT_USER, "CvUnnamed key " + runTag(), REG_SZ, "");  // a key that exists
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case &c = cases[i];
+        SCOPED_TRACE(c.what);
+        const std::string base = "CvUnnamed-" + std::to_string(i) + "-" + runTag() + ".ttf";
+        const std::string path = (c.inUserFonts ? localFontsFolder() : scratchFolder("converge-unnamed") + "\\") + base;
+        writeFile(path, uniqueFont("CvUnnamed" + std::to_string(i) + runTag()));
+        ASSERT_TRUE(exists(path));
+        const std::string valueName = "CvUnnamed " + std::to_string(i) + " (TrueType)";
+        if (c.shortEntry) {
+            wchar_t shortPath[MAX_PATH] = {};
+            ASSERT_NE(GetShortPathNameW(utf8ToWide(path).c_str(), shortPath, MAX_PATH), 0u);
+            ASSERT_NE(wideToUtf8(shortPath), path) << "no 8.3 form";
+            setRawFontValue(HKEY_CURRENT_USER, valueName, REG_SZ, wideToUtf8(shortPath));
+        }
+        LogCapture log;
+        EXPECT_EQ(persistentFontUnInstall(HKEY_CURRENT_USER, "", "", path, removeFontEntry, c.openKey), c.status);
+        EXPECT_EQ(exists(path), c.status != Status::kDone);
+        if (c.status == Status::kNotFound) {
+            EXPECT_EQ(log.at(el::Level::Debug).back(), "[注册表]\t[当前用户字体]\t字体\t[未找到]\t(" + path + ")");
+        }
+        if (c.shortEntry) {
+            EXPECT_TRUE(readRawFontValue(HKEY_CURRENT_USER, valueName).exists);
+        }
+        deleteRawFontValue(HKEY_CURRENT_USER, valueName);
+        std::error_code ec;
+        fs::remove(testsupport::pathOf(path), ec);
+    }
+    deleteRawFontValue(HKEY_CURRENT_USER, "CvUnnamed key " + runTag());
 }
 
 // An update retires the older copy of the face only in the folder of its own scope: a per-user
@@ -251,8 +270,9 @@ TEST(ConvergeInstall, AnUpdateNeverDeletesFromTheAllUsersFolder) {
 // Through Marlet: batches ended at any moment, and batches at the same time.
 namespace {
 
-std::wstring marletExe() { return (testsupport::buildDir() / L"Marlet.exe").wstring(); }
-std::wstring faultyMarletExe() { return testsupport::testProgram(L"MarletFaults.exe"); }
+using marletrun::faultyMarletExe;
+using marletrun::marlet;
+using marletrun::marletExe;
 
 struct BatchFont {
     std::string path, bytes, valueName, base;
@@ -274,16 +294,9 @@ std::vector<BatchFont> makeBatch(const fs::path &dir, const std::string &tag, in
 }
 
 std::string listFile(const fs::path &dir, const std::vector<BatchFont> &fonts, const char *name) {
-    std::string json = "[";
-    for (const BatchFont &f : fonts) {
-        std::string path;
-        for (char c : f.path) path += c == '\\' ? std::string("\\\\") : std::string(1, c);
-        json += std::string(json.size() > 1 ? "," : "") + "{\"family\":\"x\",\"path\":\"" + path +
-                "\",\"postscriptName\":\"\",\"style\":\"Regular\"}";
-    }
-    const fs::path file = dir / name;
-    testsupport::writeFile(file, json + "]");
-    return "@" + testsupport::textOf(file);
+    std::vector<std::string> paths;
+    for (const BatchFont &f : fonts) paths.push_back(f.path);
+    return marletrun::fontListFile(dir, paths, "x", name);
 }
 
 // The list of a batch's installed copies (what an uninstall is handed).
@@ -320,14 +333,6 @@ Tally tally(const std::vector<BatchFont> &fonts) {
     return t;
 }
 
-testsupport::RunResult marlet(const std::wstring &program, const std::string &flag, const std::string &list,
-                              const fs::path &dir, const std::string &faultAt = "") {
-    SetEnvironmentVariableW(L"VORLA_FAULT_AT", faultAt.empty() ? nullptr : vorla::utf8ToWide(faultAt).c_str());
-    const auto result = testsupport::runProgram(program, {vorla::utf8ToWide(flag), vorla::utf8ToWide(list)}, dir, dir);
-    SetEnvironmentVariableW(L"VORLA_FAULT_AT", nullptr);
-    return result;
-}
-
 void forgetBatch(const std::vector<BatchFont> &fonts) {
     for (const BatchFont &f : fonts) {
         forget(f.valueName);
@@ -338,13 +343,17 @@ void forgetBatch(const std::vector<BatchFont> &fonts) {
 }  // namespace
 
 // Every step boundary of one font, install and uninstall: the run ends right after the step
-// (as a kill would end it); no entry names a missing file, and the same batch run again ends
-// as one whole run: one entry and one copy per font (none after uninstall).
+// (as a kill would end it); no entry names a missing file. After an uninstall's kill one
+// unrelated install (another font) finishes what the killed run left: no copy that no entry
+// names. The same batch run again then ends as one whole run: one entry and one copy per font
+// (none after uninstall).
 TEST(ConvergeKill, AfterEachStepOfAFont) {
     TempDir dir("cv-steps");
-    for (const char *step : {"copied", "named", "registered", "loaded", "unloaded", "unregistered"}) {
+    const std::vector<std::pair<const char *, bool>> steps = {
+        {"copied", false},  {"named", false},    {"registered", false},  {"loaded", false},
+        {"unloaded", true}, {"journaled", true}, {"unregistered", true}, {"deleted", true}};
+    for (const auto &[step, uninstall] : steps) {
         SCOPED_TRACE(step);
-        const bool uninstall = std::string(step).rfind("un", 0) == 0;
         const auto fonts = makeBatch(dir / step, std::string("S") + step, 5);
         const std::string list = listFile(dir.path(), fonts, "install.json");
         const std::string at = fonts[2].base + "|" + step;
@@ -356,6 +365,16 @@ TEST(ConvergeKill, AfterEachStepOfAFont) {
         ASSERT_TRUE(killed.finished);
         EXPECT_EQ(killed.exitCode, 99u) << "the run did not end at the step";
         EXPECT_EQ(tally(fonts).dangling, 0);
+
+        if (uninstall) {
+            const auto other = makeBatch(dir / (std::string(step) + "-other"), std::string("O") + step, 1);
+            ASSERT_TRUE(marlet(marletExe(), "-i", listFile(dir.path(), other, "other.json"), dir.path()).finished);
+            const Tally unrelated = tally(fonts);
+            EXPECT_EQ(unrelated.dangling, 0);
+            EXPECT_EQ(unrelated.unnamed, 0) << "the killed run's copy stayed after an unrelated run";
+            EXPECT_TRUE(journal::records(HKEY_CURRENT_USER).empty()) << "a dead run's record stayed";
+            forgetBatch(other);
+        }
 
         ASSERT_TRUE(marlet(marletExe(), uninstall ? "-u" : "-i", ran, dir.path()).finished);
         const Tally after = tally(fonts);
@@ -428,6 +447,57 @@ TEST(ConvergeKill, RandomKillsOfAnInstallAndAnUninstall) {
         killed.dangling, killed.unnamed, rerun.dangling, rerun.unnamed, rerun.extra);
     EXPECT_EQ(killed.dangling, 0);
     forgetBatch(fonts);
+}
+
+// Uninstalls of 60 fonts killed at a random moment, each followed by one unrelated run (an install
+// of another font): whatever the moment, no copy that no entry names and no entry naming a
+// missing file (seed printed; VORLA_KILL_SEED repeats a run, VORLA_KILL_ROUNDS sets the number of
+// kills).
+TEST(ConvergeKill, RandomKillsOfAnUninstallAreFinishedByTheNextRun) {
+    const unsigned seed = static_cast<unsigned>(
+        envNumber("VORLA_KILL_SEED", static_cast<int>(GetTickCount() & 0x7fffffff)));
+    const int rounds = envNumber("VORLA_KILL_ROUNDS", 3);
+    std::printf("random uninstall kills: seed %u, %d rounds\n", seed, rounds);
+    std::mt19937 random(seed);
+    TempDir dir("cv-random-uninstall");
+    const auto fonts = makeBatch(dir / "fonts", "U", 60);
+    const std::string list = listFile(dir.path(), fonts, "install.json");
+    // How long a whole uninstall takes: the kills fall within it.
+    ASSERT_TRUE(marlet(marletExe(), "-i", list, dir.path()).finished);
+    const std::string uninstallList = listFile(dir.path(), installedCopies(fonts), "uninstall.json");
+    const auto whole = marlet(marletExe(), "-u", uninstallList, dir.path());
+    ASSERT_TRUE(whole.finished);
+    const DWORD span = static_cast<DWORD>(whole.seconds * 1000) + 1;
+
+    int midRun = 0, recordsLeft = 0, unnamed = 0, dangling = 0;
+    for (int round = 0; round < rounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_TRUE(marlet(marletExe(), "-i", list, dir.path()).finished);
+        const std::string ran = listFile(dir.path(), installedCopies(fonts), "uninstall.json");
+        const DWORD delay = std::uniform_int_distribution<DWORD>(0, span)(random);
+        testsupport::ChildProcess child(marletExe(), {L"-u", vorla::utf8ToWide(ran)}, dir.path(), dir / "out.txt",
+                                        dir / "err.txt");
+        ASSERT_TRUE(child.started());
+        if (WaitForSingleObject(child.handle(), delay) == WAIT_TIMEOUT) TerminateProcess(child.handle(), 9);
+        child.wait();
+        const Tally k = tally(fonts);
+        midRun += k.missing > 0 && k.missing < 60 ? 1 : 0;
+        recordsLeft += static_cast<int>(journal::records(HKEY_CURRENT_USER).size());
+
+        const auto other = makeBatch(dir / ("other" + std::to_string(round)), "V" + std::to_string(round), 1);
+        ASSERT_TRUE(marlet(marletExe(), "-i", listFile(dir.path(), other, "other.json"), dir.path()).finished);
+        const Tally r = tally(fonts);
+        EXPECT_EQ(r.dangling, 0);
+        EXPECT_EQ(r.unnamed, 0);
+        unnamed += r.unnamed;
+        dangling += r.dangling;
+        forgetBatch(other);
+        forgetBatch(fonts);
+    }
+    std::printf(
+        "%d kills, %d within the uninstall, %d journal records left by them; after the unrelated runs: %d unnamed "
+        "copies, %d dangling entries\n",
+        rounds, midRun, recordsLeft, unnamed, dangling);
 }
 
 // Three Marlet runs and the library at once, 40 fonts each, the file names of each index shared

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 
@@ -414,4 +415,179 @@ TEST(NameTable, ReadsRealFonts) {
         EXPECT_EQ(readFontFamilyName(in, "cn"), c.expected) << c.file;
         testing::internal::GetCapturedStdout();
     }
+}
+
+// ---------------------------------------------------------------------------------------
+// Collections.
+namespace {
+
+// An input stream over bytes that counts the bytes the reader takes from it.
+class CountingStream : public std::istream {
+public:
+    explicit CountingStream(const std::string &bytes) : std::istream(nullptr), buffer_(bytes) { rdbuf(&buffer_); }
+    std::streamsize taken() const { return buffer_.taken; }
+
+private:
+    struct Buffer : std::stringbuf {
+        explicit Buffer(const std::string &bytes) : std::stringbuf(bytes, std::ios::in) {}
+        std::streamsize taken = 0;
+        std::streamsize xsgetn(char *s, std::streamsize n) override {
+            const std::streamsize got = std::stringbuf::xsgetn(s, n);
+            taken += got;
+            return got;
+        }
+        int_type uflow() override {
+            const int_type c = std::stringbuf::uflow();
+            if (c != traits_type::eof()) ++taken;
+            return c;
+        }
+    };
+    Buffer buffer_;
+};
+
+// A face with only a naming table: an English full name (when given) and a PostScript name.
+std::string face(const std::string &fullName, const std::string &postScript, std::vector<NameRecord> more = {}) {
+    std::vector<NameRecord> records = std::move(more);
+    if (!fullName.empty()) records.push_back(windowsName(kFullName, kWinEnglish, fullName));
+    if (!postScript.empty()) records.push_back(windowsName(kPostScript, kWinEnglish, postScript));
+    return namesOnly(records);
+}
+
+// A collection whose later faces are the first face again (one offset table listed twice), or
+// whose second face's directory points at the first face's naming table.
+std::string withFaceListedTwice(std::string bytes) {
+    for (size_t i = 1; i < collectionFaces(bytes).size(); ++i) bytes.replace(12 + 4 * i, 4, bytes.substr(12, 4));
+    return bytes;
+}
+std::string withSharedNameTable(std::string bytes) {
+    const std::vector<std::uint32_t> faces = collectionFaces(bytes);
+    // Each face of namesOnly has one directory record, the naming table's, at face + 12.
+    bytes.replace(faces[1] + 12 + 8, 8, bytes.substr(faces[0] + 12 + 8, 8));
+    return bytes;
+}
+
+}  // namespace
+
+// Each face's name by the single font's rule, in the collection's order, repeats dropped,
+// joined with " & "; the PostScript name of each face; one count line per naming table read.
+TEST(NameTable, ReadsCollections) {
+    struct Case {
+        const char *what;
+        std::string bytes;
+        std::string name;
+        std::vector<std::string> postScripts;
+        int countLines;
+    };
+    const std::string chinese = namesOnly({windowsName(kFullName, kWinChineseSimplified, "宋体"),
+                                           windowsName(kFullName, kWinEnglish, "SimSun"),
+                                           windowsName(kPostScript, kWinEnglish, "SimSun")});
+    const std::string japaneseOnly = namesOnly(
+        {windowsName(kFullName, kWinJapanese, "ゴシック"), windowsName(kPostScript, kWinJapanese, "Goth")});
+    const std::vector<Case> cases = {
+        {"two faces",
+         collection({face("Alpha", "Alpha-R"), face("Alpha Mono", "AlphaMono-R")}),
+         "Alpha & Alpha Mono",
+         {"Alpha-R", "AlphaMono-R"},
+         2},
+        {"three faces, each in its own language",
+         collection({chinese, face("NSimSun", "NSimSun"), japaneseOnly}, 2),
+         "宋体 & NSimSun & ゴシック",
+         {"SimSun", "NSimSun", "Goth"},
+         3},
+        {"a face without names is left out",
+         collection({face("Beta", "Beta-R"), face("", ""), face("Beta Two", "BetaTwo")}),
+         "Beta & Beta Two",
+         {"Beta-R", "", "BetaTwo"},
+         3},
+        {"faces sharing one name: the repeat is dropped",
+         collection({face("Gamma", "Gamma-R"), face("Gamma", "Gamma-B"), face("Gamma Sans", "GammaSans")}),
+         "Gamma & Gamma Sans",
+         {"Gamma-R", "Gamma-B", "GammaSans"},
+         3},
+        {"no face gives a name", collection({face("", "")}), "", {""}, 1},
+        {"a face listed twice is read once",
+         withFaceListedTwice(collection({face("Delta", "Delta-R"), face("Other", "Other")})),
+         "Delta",
+         {"Delta-R"},
+         1},
+        {"two faces of one naming table: decoded once",
+         withSharedNameTable(collection({face("Eps", "Eps-R"), face("Other", "Other")})),
+         "Eps",
+         {"Eps-R", "Eps-R"},
+         1},
+        {"version 3 is not read",
+         [] {
+             std::string bytes = collection({face("Zeta", "Zeta-R")});
+             bytes[5] = 3;
+             return bytes;
+         }(),
+         "",
+         {},
+         0},
+        {"no faces", collection({}), "", {}, 0},
+        {"cut in the second offset: one face, beyond the end",
+         collection({face("Eta", "Eta-R"), face("Theta", "Theta-R")}).substr(0, 18),
+         "",
+         {""},
+         1},
+    };
+    for (const Case &c : cases) {
+        std::istringstream in(c.bytes);
+        std::ostringstream lines;
+        const FontNames names = readFontNames(in, "cn", &lines);
+        EXPECT_TRUE(names.collection) << c.what;
+        EXPECT_EQ(names.name, c.name) << c.what;
+        EXPECT_EQ(names.facePostScriptNames, c.postScripts) << c.what;
+        const std::string printed = lines.str();
+        EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), c.countLines) << c.what;
+        EXPECT_EQ(names.postScriptName, "") << c.what;
+    }
+}
+
+// A hostile collection costs no more than its size: at most 1,024 faces, each naming table read
+// and decoded once per offset, and all the reads together never more bytes than the file holds.
+TEST(NameTable, HostileCollectionsCostNoMoreThanTheirSize) {
+    // 0xFFFFFFFF faces declared, 4,096 listed, every one the same face of a hostile naming table.
+    std::string sameFace = "ttcf";
+    put16(sameFace, 1);
+    put16(sameFace, 0);
+    put32(sameFace, 0xFFFFFFFF);
+    const std::uint32_t faceAt = 12 + 4 * 4096;
+    for (int i = 0; i < 4096; ++i) put32(sameFace, faceAt);
+    sameFace += font({{"name", hostileNameTable(65535)}}, 0x00010000, faceAt);
+    // 2,000 faces (1,024 read) with one-table directories one after another, each naming a table
+    // at its own offset that runs to the end of the file: 2,000 overlapping naming tables.
+    std::string overlapping = "ttcf";
+    put16(overlapping, 1);
+    put16(overlapping, 0);
+    put32(overlapping, 2000);
+    const std::uint32_t start = 12 + 4 * 2000;
+    for (std::uint32_t i = 0; i < 2000; ++i) put32(overlapping, start + 28 * i);
+    for (std::uint32_t i = 0; i < 2000; ++i) {
+        std::string dir;
+        put32(dir, 0x00010000);
+        put16(dir, 1);
+        put16(dir, 0);
+        put16(dir, 0);
+        put16(dir, 0);
+        dir += "name";
+        put32(dir, 0);
+        put32(dir, start + i);  // the next face's directory, the records and everything after it
+        put32(dir, 0xFFFFFFFF);
+        overlapping += dir;
+    }
+    overlapping += overlappingNameTable(5000);
+
+    for (const std::string *bytes : {&sameFace, &overlapping}) {
+        CountingStream in(*bytes);
+        std::ostringstream lines;
+        const FontNames names = readFontNames(in, "cn", &lines);
+        EXPECT_LE(in.taken(), static_cast<std::streamsize>(bytes->size()));
+        EXPECT_LE(names.facePostScriptNames.size(), kMostCollectionFaces);
+        EXPECT_LE(names.name.size(), 3 * bytes->size());
+    }
+    CountingStream in(sameFace);
+    std::ostringstream lines;
+    EXPECT_EQ(readFontNames(in, "cn", &lines).facePostScriptNames.size(), 1u);
+    EXPECT_EQ(lines.str(), "------------------0\n");  // one naming table, decoded once
 }

@@ -7,6 +7,7 @@
 #include "common/SafeFile.h"
 #include "common/Status.h"
 #include "interactive/win/FontUtil.h"
+#include "interactive/win/Journal.h"
 #include "support/AttackFixtures.h"
 #include "support/ChildProcess.h"
 #include "support/CoreFixtures.h"
@@ -219,6 +220,105 @@ TEST(Attacks, NothingOutsideTheFontsFoldersIsCopiedOrDeleted) {
             fs::remove_all(utf8ToWide(kVictim + "\\appdata"), ignored);
         }
     }
+}
+
+// An entry the user wrote under the name an install chooses, naming a pipe (a live one, whose
+// reader would wait for ever) or the console: its file is never opened, it counts as another
+// font's, and the install goes on at once under the next name.
+TEST(Attacks, AnEntryNamingAPipeOrTheConsoleStallsNoInstall) {
+    const std::wstring pipeName = L"\\\\.\\pipe\\vorla-entry-" + std::to_wstring(GetCurrentProcessId());
+    const vorla::UniqueFileHandle pipe(
+        CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 4, 0, 0, 0, nullptr));
+    ASSERT_TRUE(pipe);
+    TempDir work("attack-entry");
+    struct Font {
+        std::string family, entryData, path;
+    };
+    std::vector<Font> fonts = {{uniqueFamily("Pipe"), wideToUtf8(pipeName), ""},
+                               {uniqueFamily("Console"), "CONIN$", ""}};
+    std::string list = "[";
+    for (Font &f : fonts) {
+        f.path = wideToUtf8((work.path() / utf8ToWide(f.family + ".ttf")).wstring());
+        writeFile(f.path, sfnt::miniFont({f.family, "", "", ""}));
+        setRawFontValue(HKEY_CURRENT_USER, f.family + " (TrueType)", REG_SZ, f.entryData);
+        list += std::string(list.size() > 1 ? "," : "") + "{\\'path\\':\\'" + jsonPath(f.path) + "\\'}";
+    }
+    const std::string result = wideToUtf8((work.path() / L"result.json").wstring());
+    const auto run = testsupport::runProgram(marletExe(), {L"-i", utf8ToWide(list + "]"), L"-o", utf8ToWide(result)},
+                                             work.path(), work.path(), 60000);
+    EXPECT_TRUE(run.finished) << "the install waited on the entry's file";
+    EXPECT_EQ(readFile(result), "[{\"data\":\"\",\"code\":\"0\"},{\"data\":\"\",\"code\":\"0\"}]\r\n");
+    for (const Font &f : fonts) {
+        EXPECT_EQ(readRawFontValue(HKEY_CURRENT_USER, f.family + " (TrueType)").text, f.entryData) << f.family;
+        const RawValue installed = readRawFontValue(HKEY_CURRENT_USER, f.family + " Regular (TrueType)");
+        EXPECT_TRUE(installed.exists) << f.family;
+        removeFontResource(installed.text);
+        std::error_code ignored;
+        fs::remove(utf8ToWide(installed.text), ignored);
+        deleteRawFontValue(HKEY_CURRENT_USER, f.family + " (TrueType)");
+        deleteRawFontValue(HKEY_CURRENT_USER, f.family + " Regular (TrueType)");
+    }
+}
+
+// Journal records the user forges (HKCU\Software\Vorla\Journal) can only make a run delete, from the
+// per-user fonts folder, a file that no entry names: not a file elsewhere, not one of the all-users
+// folder, not a named font, and no pipe is opened. A live run's record waits for its run.
+TEST(Attacks, ForgedJournalRecordsDeleteOnlyUnnamedPerUserFiles) {
+    struct Record {
+        const char *what;
+        std::string path;
+        bool liveRun;
+        bool named;        // a per-user entry names the file
+        bool deleted;      // the finishing deletes the file
+        bool recordStays;  // the record is still there afterwards
+    };
+    fs::create_directories(utf8ToWide(userFonts()));
+    const std::string tag = uniqueFamily("Journal");
+    const std::vector<Record> records = {
+        {"a file outside the fonts folders", kVictim + "\\" + tag + ".ttf", false, false, false, false},
+        {"a file of the all-users fonts folder", systemFontsFolder() + tag + ".ttf", false, false, false, false},
+        {"a per-user font an entry names", userFonts() + "\\" + tag + "-named.ttf", false, true, false, false},
+        {"a pipe", "\\\\.\\pipe\\" + tag, false, false, false, false},
+        {"a live run's unnamed per-user file", userFonts() + "\\" + tag + "-live.ttf", true, false, false, true},
+        {"a dead run's unnamed per-user file", userFonts() + "\\" + tag + "-dead.ttf", false, false, true, false},
+    };
+    const std::wstring key = utf8ToWide(journal::keyOf(HKEY_CURRENT_USER));
+    unsigned counter = 0;
+    std::vector<std::string> names;
+    for (const Record &r : records) {
+        if (r.path.find("pipe") == std::string::npos) writeFile(r.path, sfnt::miniFont({tag, "", "", ""}));
+        if (r.named) setRawFontValue(HKEY_CURRENT_USER, tag + " (TrueType)", REG_SZ, r.path);
+        // A run that never lived (no process has the id 0xFFFFFFF0), or this one.
+        const vorla::RunStamp run = r.liveRun ? vorla::thisRun() : vorla::RunStamp{0xFFFFFFF0u, 1};
+        char name[64];
+        std::snprintf(name, sizeof name, "%lu-%llx-%u", static_cast<unsigned long>(run.process),
+                      static_cast<unsigned long long>(run.start), 900000 + counter++);
+        names.push_back(name);
+        const std::wstring data = utf8ToWide(r.path);
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), utf8ToWide(names.back()).c_str(), REG_SZ,
+                                  data.c_str(), static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+    const auto before = victimFiles();
+
+    EXPECT_EQ(journal::finishDeadRuns(HKEY_CURRENT_USER), 1);
+
+    EXPECT_EQ(victimFiles(), before);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const Record &r = records[i];
+        SCOPED_TRACE(r.what);
+        if (r.path.find("pipe") == std::string::npos) {
+            EXPECT_EQ(exists(r.path), !r.deleted);
+        }
+        const auto listed = journal::records(HKEY_CURRENT_USER);
+        const bool stays = std::any_of(listed.begin(), listed.end(),
+                                       [&](const journal::Record &l) { return l.name == names[i]; });
+        EXPECT_EQ(stays, r.recordStays);
+        journal::remove(HKEY_CURRENT_USER, names[i]);
+        std::error_code ignored;
+        fs::remove(utf8ToWide(r.path), ignored);
+    }
+    deleteRawFontValue(HKEY_CURRENT_USER, tag + " (TrueType)");
 }
 
 // ---------------------------------------------------------------------------------------

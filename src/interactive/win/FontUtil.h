@@ -81,6 +81,8 @@ public:
     // REG_SZ value text; "" when missing or of another type. Throws RegException
     // only when the value changes between the size query and the read.
     std::string readString(const std::string &valueName) const;
+    // True when a value of that name exists, of any type.
+    bool hasValue(const std::string &valueName) const;
     // Every value (name, type) in index order. Throws RegException when the key query fails.
     std::vector<ValueEntry> listValues() const;
     // Every value with its text (as readString reads it), in index order, one platform call
@@ -144,11 +146,24 @@ winreg::KeyHandle openFontsKey(HKEY root);
 bool writeFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &valueName, const std::string &path);
 bool removeFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &valueName);  // false for a blank name
 std::string readFontEntry(const winreg::KeyHandle &key, const std::string &valueName);
-// Value name of the first entry of root's Fonts key (held open by the caller) whose data
-// names the file; "" when none. Keeps what it read of each root's key between calls, for as
-// long as the key's value count and last write time stay the same; the writes above keep it
-// in step.
+// What a lookup by path found: whether the key could be read, and the value name of the first
+// entry whose data names the file ("" when none).
+struct EntryLookup {
+    bool read = false;
+    std::string name;
+};
+// The lookup in root's Fonts key (held open by the caller). Keeps what it read of each root's
+// key between calls, for as long as the key's value count and last write time stay the same;
+// the writes above keep it in step. A failure is logged (ERROR) and gives read false.
+EntryLookup lookupFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &path);
+// lookupFontEntry(...).name.
 std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &path);
+// Whether any entry of root's Fonts key names the file in any form: the lookup's canonical
+// form, the long form of 8.3 short elements (in the entry or in the path), any letter case; a
+// bare file name (no folder) counts when it is the file's. Unknown when the key is not open or
+// could not be read: then nothing may be deleted as unnamed.
+enum class FileNaming { Named, Unnamed, Unknown };
+FileNaming fileNaming(HKEY root, const winreg::KeyHandle &key, const std::string &path);
 // The same, opening the key only for the lookup; "" when it is missing.
 std::string getFontRegStringValueByPath(HKEY root, const std::string &path);
 // Data of the entry of that value name; "" when there is none.
@@ -173,11 +188,18 @@ bool isSystemFontPath(const std::string &path);
 int installFontFile(HKEY root, const std::string &family, const std::string &path, const std::string &folder);
 // 0, 1005, 1007 (the platform refused to load the copy; entry and copy undone), 1011, 1013, 1111.
 int persistentFontInstall(HKEY root, const std::string &family, const std::string &path);
-// 0, 1005, 1011, 1015 (1011/1015 after compensation). deleteEntry is the registry delete
-// step; tests hand in one that meets a value deleted meanwhile.
+// 0, 1005, 1011, 1015 (1011/1015 after compensation). A file of the per-user fonts folder that
+// no entry names in any form (an uninstall ended between its steps) goes with status 0, only
+// when the key was read; a key that could not be opened or read gives 1005 and deletes nothing.
+// deleteEntry is the registry delete step, openKey the opening of root's Fonts key; tests hand
+// in ones that meet a value deleted meanwhile or a key that cannot be opened or read.
 using FontRegDelete = bool (*)(HKEY root, const winreg::KeyHandle &key, const std::string &valueName);
+using FontKeyOpen = winreg::KeyHandle (*)(HKEY root);
+// root's Fonts key opened as it is (never created); empty when it cannot be opened.
+winreg::KeyHandle openExistingFontsKey(HKEY root);
 int persistentFontUnInstall(HKEY root, const std::string &family, const std::string &postscriptName,
-                            const std::string &path, FontRegDelete deleteEntry = removeFontEntry);
+                            const std::string &path, FontRegDelete deleteEntry = removeFontEntry,
+                            FontKeyOpen openKey = openExistingFontsKey);
 
 // The DACL (SDDL) of the session's install lock made by a process whose user is creator (SID
 // text): SYNCHRONIZE | MUTEX_MODIFY_STATE for creator and INTERACTIVE, nothing for anyone else.

@@ -1,5 +1,7 @@
 // Font installation core: permanent install and transactional uninstall.
 #include "FontUtil.h"
+#include "interactive/win/FontIdentity.h"
+#include "interactive/win/Journal.h"
 
 #include "common/NamedFile.h"
 #include "common/PlatformError.h"
@@ -139,35 +141,35 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Names and faces.
+// Names and fonts.
 
-// The PostScript name of the font an entry names (a bare file name lies in the fonts folder);
-// false when it is no file on a disk that can be read: an entry the user wrote may name a pipe,
-// a console or a share, which is never opened.
-bool faceOfEntry(const std::string &data, const std::string &folder, std::string &face) {
-    const std::string path = data.find('\\') == std::string::npos ? folder + "\\" + data : data;
-    const vorla::UniqueFileHandle file = safefile::openNamed(utf8ToWide(path), safefile::Network::Refused);
-    if (!file) return false;
-    safefile::HandleStream in(file.get());
-    face = readFontNames(in, "en").postScriptName;
-    return true;
-}
+// How far the numbered names of one chosen name go ("Name 2", "Name 3", ...).
+constexpr unsigned kMostNumberedNames = 10000;
 
-// The value name of the entry: the chosen name, unless an entry of that name names a copy of
-// another face (another PostScript name); then the name with the subfamily, then the name with
-// the PostScript name. An entry whose file cannot be read is no other face's.
-std::string chooseValueName(const winreg::KeyHandle &key, const std::string &name, const FontNames &names,
+// The value name of the entry: the chosen name, unless an entry of that name names another font
+// (FontIdentity.h); then the name with the subfamily, then the name with the PostScript name,
+// then the name followed by " 2", " 3", ... up to the first one that is free or names this font.
+// An entry whose file cannot be read (missing, no disk file: a pipe, a console, a share) is
+// another font's, and so is a value of that name that is no text. "" when every name is taken.
+std::string chooseValueName(const winreg::KeyHandle &key, const std::string &name, const NamedFont &font,
                             const std::string &folder) {
-    std::vector<std::string> choices = {name};
-    if (!names.subfamily.empty()) choices.push_back(name + " " + names.subfamily);
-    if (!names.postScriptName.empty()) choices.push_back(name + " " + names.postScriptName);
-    for (const std::string &choice : choices) {
+    const auto takes = [&](const std::string &choice) {
         const std::string valueName = fontRegValueName(choice);
+        if (!key.hasValue(valueName)) return true;
         const std::string data = readFontEntry(key, valueName);
-        std::string face;
-        if (data.empty() || !faceOfEntry(data, folder, face) || face == names.postScriptName) return valueName;
+        return !data.empty() && sameFont(readNamedFont(data, folder), font);
+    };
+    std::vector<std::string> choices = {name};
+    if (!font.names.subfamily.empty()) choices.push_back(name + " " + font.names.subfamily);
+    if (!font.names.postScriptName.empty()) choices.push_back(name + " " + font.names.postScriptName);
+    for (const std::string &choice : choices) {
+        if (takes(choice)) return fontRegValueName(choice);
     }
-    return fontRegValueName(name);  // every choice names another face: rewritten as before
+    for (unsigned n = 2; n <= kMostNumberedNames; ++n) {
+        const std::string choice = name + " " + std::to_string(n);
+        if (takes(choice)) return fontRegValueName(choice);
+    }
+    return {};
 }
 
 // A copy identical to the source on the free-name chain of base (up to the first free name),
@@ -190,17 +192,43 @@ std::wstring reusableCopy(HKEY root, const winreg::KeyHandle &key, const safefil
     return {};
 }
 
-// An update replaced the entry's older copy of the same face: its resource and file go, only
-// when no other entry names it and it lies in a fonts folder. A copy held open by another
-// process stays, with one warning line.
-void retireOldCopy(HKEY root, const winreg::KeyHandle &key, const std::string &old) {
-    if (!findFontEntry(root, key, old).empty()) return;
+// The full path of a file handed to a step, as its journal record holds it.
+std::string fullPathText(const std::string &path) {
+    const std::wstring full = safefile::fullPathOf(utf8ToWide(path));
+    return full.empty() ? path : wideToUtf8(full);
+}
+
+// A journal record of this run for a file it is about to delete (Journal.h); "" when it could not
+// be written, with one WARNING line (the step goes on: only a kill in between needs the record),
+// and for a text that is no full disk path (a bare file name of an all-users entry), which no
+// record could name.
+std::string journalDeletion(HKEY root, const std::string &path) {
+    if (!safefile::nameable(utf8ToWide(path), safefile::Network::Refused)) return {};
+    const std::string record = journal::add(root, fullPathText(path));
+    if (record.empty()) LOG(WARNING) << scopeTag(root) << "\t[未完成的卸载]\t[记录失败]\t(" << path << ")";
+    return record;
+}
+
+// The step's record goes once its file is gone, or must stay (outside the fonts folders); a file
+// that could not be deleted (held open elsewhere) keeps it, for a later run to finish.
+void closeDeletion(HKEY root, const std::string &record, const std::string &path, safefile::DeleteOutcome outcome) {
+    if (record.empty()) return;
+    if (outcome == safefile::DeleteOutcome::NotDeleted && fileExists(path)) return;
+    journal::remove(root, record);
+}
+
+// An update replaced the entry's older copy of the same font: its resource and file go, only
+// when no other entry names it (in any form) and it lies in a fonts folder. A copy held open by
+// another process stays, with one warning line.
+safefile::DeleteOutcome retireOldCopy(HKEY root, const winreg::KeyHandle &key, const std::string &old) {
+    if (fileNaming(root, key, old) != FileNaming::Unnamed) return safefile::DeleteOutcome::Outside;
     const safefile::DeleteOutcome deleted = safefile::deleteInFolders(
         utf8ToWide(old), safefile::deletableFolders(safefile::processElevated(), folderScope(root)),
         [&] { removeFontResource(old); });
     if (deleted == safefile::DeleteOutcome::NotDeleted && fileExists(old)) {
         LOG(WARNING) << scopeTag(root) << "\t[字体安装]\t[旧版本文件被占用]\t[保留]\t(" << old << ")";
     }
+    return deleted;
 }
 
 // True when the file opens as a font file: an sfnt version of TrueType (0x00010000 or 'true'), of
@@ -220,6 +248,16 @@ bool hasFontHeader(HANDLE file) {
 void removeLeftovers(const safefile::FontsFolder &fonts) {
     static std::once_flag once;
     std::call_once(once, [&] { safefile::removeDeadTemporaries(fonts); });
+}
+
+// What dead runs left in the journal, once per process, under the install lock: the per-user
+// records, and elevated also the all-users ones.
+void finishDeadRuns() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        journal::finishDeadRuns(HKEY_CURRENT_USER);
+        if (safefile::processElevated()) journal::finishDeadRuns(HKEY_LOCAL_MACHINE);
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -253,26 +291,27 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
     // 3. The names: the entry's (read from the font, else the caller's family) and the face's.
     // One open serves the names and the bytes. Elevated, a source on another machine is refused
     // by its text: opening it would authenticate to that server as this process.
-    const vorla::UniqueFileHandle source = safefile::openNamed(
+    NamedFont source;
+    source.file = safefile::openNamed(
         utf8ToWide(path), safefile::processElevated() ? safefile::Network::Refused : safefile::Network::Allowed);
     if (!source) return Status::kNotFound;
     // The user who asked must be able to read it: an elevated install never hands over a file
     // (another user's licensed fonts) that the user could not read. And only a font is copied,
     // so no other file's bytes ever lie in a fonts folder, not even under a temporary name.
-    if (!safefile::userMay(source.get(), FILE_READ_DATA)) return Status::kNotFound;
-    if (!hasFontHeader(source.get())) return Status::kPlatformRefusedFont;
-    FontNames names;
+    if (!safefile::userMay(source.file.get(), FILE_READ_DATA)) return Status::kNotFound;
+    if (!hasFontHeader(source.file.get())) return Status::kPlatformRefusedFont;
     {
-        safefile::HandleStream in(source.get());
-        names = readFontNames(in, "cn");
+        safefile::HandleStream in(source.file.get());
+        source.names = readFontNames(in, "cn");
     }
-    const std::string name = names.name.empty() ? family : names.name;
+    source.identity = fontIdentityOf(source.names);
+    const std::string name = source.names.name.empty() ? family : source.names.name;
     removeLeftovers(fonts);
 
     // 4. The copy, whole and flushed under a temporary name before anything names it.
     safefile::NewFile copy = safefile::createTemporary(fonts);
     if (!copy) return Status::kCopy;
-    if (!safefile::copyContents(source.get(), copy.handle()) || !copy.flush()) {
+    if (!safefile::copyContents(source.file.get(), copy.handle()) || !copy.flush()) {
         copy.discard();
         return Status::kCopy;
     }
@@ -284,6 +323,7 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
         lock.logCode();
         return Status::kRegistry;  // the copy goes with its handle
     }
+    finishDeadRuns();
     winreg::KeyHandle key = openFontsKey(root);
     if (!key) {
         // As before, a copy stays without an entry (the same install run again takes it).
@@ -293,9 +333,13 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
 
     // 5. The entry's name, then the copy it names: an identical copy already on the chain, or
     // the new one under the first free name of the chain (name.ttf, 0_name.ttf, ...).
-    const std::string valueName = chooseValueName(key, name, names, wideToUtf8(fonts.path()));
+    const std::string valueName = chooseValueName(key, name, source, wideToUtf8(fonts.path()));
+    if (valueName.empty()) {
+        LOG(ERROR) << scopeTag(root) << "\t[字体安装]\t[没有可用的注册表名]\t(" << name << ")";
+        return Status::kRegistry;  // the copy goes with its handle
+    }
     const std::wstring base = safefile::safeBaseName(utf8ToWide(fileNameOf(path)));
-    const std::wstring reused = reusableCopy(root, key, fonts, base, source.get(), valueName);
+    const std::wstring reused = reusableCopy(root, key, fonts, base, source.file.get(), valueName);
     std::string destination;
     safefile::FileIdentity copied;
     if (!reused.empty()) {
@@ -310,9 +354,15 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
         stepDone(path, "named");
     }
 
-    // 6. The entry; what it named before is kept for the undo and for an update's clean-up.
+    // 6. The entry; what it named before is kept for the undo and for an update's clean-up, which
+    // the journal holds until it is done (a kill in between leaves it for the next run).
     const std::string previous = readFontEntry(key, valueName);
-    if (!writeFontEntry(root, key, valueName, destination)) return Status::kRegistry;
+    const bool update = !previous.empty() && !safefile::samePath(utf8ToWide(previous), utf8ToWide(destination));
+    const std::string record = update ? journalDeletion(root, previous) : std::string();
+    if (!writeFontEntry(root, key, valueName, destination)) {
+        if (!record.empty()) journal::remove(root, record);
+        return Status::kRegistry;
+    }
     stepDone(path, "registered");
 
     // 7. The font resource, so that the font is usable in this session at once. A file the
@@ -326,13 +376,13 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
             writeFontEntry(root, key, valueName, previous);
         }
         if (reused.empty()) safefile::deleteIfSame(utf8ToWide(destination), copied);
+        if (!record.empty()) journal::remove(root, record);
         return Status::kPlatformRefusedFont;
     }
     stepDone(path, "loaded");
 
-    // 8. An update (the entry named another copy of the same face): the older copy goes.
-    if (!previous.empty() && !safefile::samePath(utf8ToWide(previous), utf8ToWide(destination)))
-        retireOldCopy(root, key, previous);
+    // 8. An update (the entry named another copy of the same font): the older copy goes.
+    if (update) closeDeletion(root, record, previous, retireOldCopy(root, key, previous));
     return Status::kDone;
 }
 
@@ -384,14 +434,15 @@ int persistentFontInstall(HKEY root, const std::string &family, const std::strin
     return Status::kException;
 }
 
-// Why this order is safe against a kill at any moment: the resource goes first, then the entry,
-// then the file. A kill before the entry is deleted leaves the font registered, and the next
-// session loads it again; a kill after it leaves a file in the fonts folder that no entry names,
-// which the same uninstall run again removes (status 0). No step leaves an entry naming a
-// missing file. The session's install lock keeps an install of the same file from writing its
-// entry between the lookup and the deletion.
+// Why this order is safe against a kill at any moment: the resource goes first, then a journal
+// record of the file, then the entry, then the file, then the record. A kill before the entry is
+// deleted leaves the font registered (the next session loads it again); a kill after it leaves
+// a file that no entry names with its record, which the next install or uninstall of any font
+// finishes once this run is gone (Journal.h). No step leaves an entry naming a missing file. The
+// session's install lock keeps an install of the same file from writing its entry between the
+// lookup and the deletion.
 int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std::string & /*postscriptName*/,
-                            const std::string &path, FontRegDelete deleteEntry) {
+                            const std::string &path, FontRegDelete deleteEntry, FontKeyOpen openKey) {
     const char *tag = scopeTag(root);
     const char *bareTag = scopeBareTag(root);
     if (isBlank(path)) {
@@ -406,14 +457,19 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
         LOG(INFO) << tag << "\t" << std::string(144, '-');
         return Status::kRegistry;
     }
+    finishDeadRuns();
 
     // 1. The entry naming the file, in the Fonts key opened once for the whole uninstall.
-    winreg::KeyHandle key;
-    key.open(root, kFontsKey);
-    const std::string entryName = key ? findFontEntry(root, key, path) : std::string();
+    const winreg::KeyHandle key = openKey(root);
+    const EntryLookup lookup = key ? lookupFontEntry(root, key, path) : EntryLookup{};
+    const std::string &entryName = lookup.name;
     if (isBlank(entryName)) {
         LOG(DEBUG) << "[注册表]\t[" << bareTag << "]\t字体\t[未找到]\t(" << path << ")";
-        if (root != HKEY_CURRENT_USER || !removeUnnamedUserFont(path)) return Status::kNotFound;
+        // A per-user file that no entry names in any form, in a key that was read: an uninstall
+        // ended between deleting the entry and deleting the file (a run older than the journal).
+        if (root != HKEY_CURRENT_USER || !lookup.read || fileNaming(root, key, path) != FileNaming::Unnamed ||
+            !removeUnnamedUserFont(path))
+            return Status::kNotFound;
         LOG(INFO) << tag << "\t[字体卸载]\t[成功]\t(" << 0 << ")";
         LOG(INFO) << tag << "\t" << std::string(144, '-');
         return Status::kDone;
@@ -424,31 +480,36 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
     const std::string loaded = readFontEntry(key, entryName);
     const std::string resource = loaded.find('\\') == std::string::npos ? path : loaded;
 
-    // 2. The font resource, 3. the entry, 4. the file (a file held open elsewhere stays on disk).
+    // 2. The font resource, 3. the journal record, 4. the entry, 5. the file (a file held open
+    // elsewhere stays on disk, and so does its record), 6. the record.
     int status = Status::kDone;
     if (!removeFontResource(resource)) {
         LOG(DEBUG) << tag << "\t[系统列表]\t[删除]\t[失败]\t(" << path << ")";
         status = Status::kResourceRemove;
     } else {
         stepDone(path, "unloaded");
+        const std::string record = journalDeletion(root, path);
+        stepDone(path, "journaled");
         if (!deleteEntry(root, key, entryName)) {
             LOG(DEBUG) << "[注册表]\t[" << bareTag << "]\t[删除]\t[失败]\t" << path;
+            if (!record.empty()) journal::remove(root, record);
             status = Status::kRegistry;
         } else {
             stepDone(path, "unregistered");
             // The file goes only when the opened file lies in a fonts folder; one named elsewhere
             // (by an entry another program wrote, or through a link) is unregistered but kept.
-            // A file held open elsewhere stays on disk.
             const safefile::DeleteOutcome deleted = safefile::deleteInFolders(
                 utf8ToWide(path), safefile::deletableFolders(safefile::processElevated(), folderScope(root)));
             if (deleted == safefile::DeleteOutcome::Outside) {
                 LOG(WARNING) << tag << "\t[字体卸载]\t[文件不在字体目录]\t[保留]\t(" << path << ")";
             }
+            stepDone(path, "deleted");
+            closeDeletion(root, record, path, deleted);
             LOG(INFO) << tag << "\t[字体卸载]\t[成功]\t(" << 0 << ")";
         }
     }
 
-    // 5. After a failed step (strict mode): both the registry entry and the font resource go back;
+    // 7. After a failed step (strict mode): both the registry entry and the font resource go back;
     // the entry exactly as it was read, its name and its data.
     if (status != Status::kDone) {
         LOG(DEBUG) << tag << "\t\tstrict Mode is True ";

@@ -4,13 +4,15 @@
 // file; every offset, count and length is then checked against what was read, so a
 // truncated or hostile file yields fewer names or none, and never costs more than its size.
 // The records are indexed in one pass without decoding; only the texts of the result are
-// decoded once the language is chosen.
+// decoded once the language is chosen. A collection's reads share one budget, the file's size.
 #include "interactive/win/NameTable.h"
 
 #include "common/Text.h"
 
 #include <algorithm>
 #include <iostream>
+#include <map>
+#include <set>
 
 namespace {
 
@@ -21,11 +23,16 @@ std::uint64_t streamSize(std::istream &in) {
     return end > 0 ? static_cast<std::uint64_t>(end) : 0;
 }
 
-// Up to length bytes at offset; fewer at the end of the stream.
-std::string readBytes(std::istream &in, std::uint64_t offset, std::uint64_t length) {
+// Up to length bytes at offset; fewer at the end of the stream, and never more than *budget
+// (which they are taken from) when one is given.
+std::string readBytes(std::istream &in, std::uint64_t offset, std::uint64_t length, std::uint64_t *budget = nullptr) {
     const std::uint64_t size = streamSize(in);
     if (offset >= size) return {};
     length = std::min(length, size - offset);
+    if (budget) {
+        length = std::min(length, *budget);
+        *budget -= length;
+    }
     std::string out(static_cast<size_t>(length), '\0');
     in.clear();
     in.seekg(static_cast<std::streamoff>(offset));
@@ -78,6 +85,7 @@ constexpr LanguageRow kLanguages[] = {{"cn", 33, 0x0804}, {"en", 0, 0x0409}, {"j
 constexpr int kChinese = 0, kEnglish = 1, kJapanese = 2;
 
 constexpr size_t kOffsetTableSize = 12;
+constexpr size_t kCollectionHeaderSize = 12;  // tag, major and minor version, number of faces
 constexpr size_t kTableRecordSize = 16;
 constexpr size_t kNameHeaderSize = 6;
 constexpr size_t kNameRecordSize = 12;
@@ -177,13 +185,13 @@ NameIndex indexNameTable(std::string_view table) {
     return index;
 }
 
-}  // namespace
-
-std::vector<SfntTableRecord> readTableDirectory(std::istream &in) {
-    const std::string header = readBytes(in, 0, kOffsetTableSize);
+// The offset table and table directory at offset (a collection's face: its own offset table).
+std::vector<SfntTableRecord> readDirectoryAt(std::istream &in, std::uint64_t offset, std::uint64_t *budget) {
+    const std::string header = readBytes(in, offset, kOffsetTableSize, budget);
     if (header.size() < kOffsetTableSize) return {};
     const std::uint32_t numTables = get16(header, 4);
-    const std::string bytes = readBytes(in, kOffsetTableSize, std::uint64_t{numTables} * kTableRecordSize);
+    const std::string bytes = readBytes(in, offset + kOffsetTableSize, std::uint64_t{numTables} * kTableRecordSize,
+                                        budget);
     std::vector<SfntTableRecord> directory;
     for (size_t at = 0; at + kTableRecordSize <= bytes.size(); at += kTableRecordSize) {
         SfntTableRecord record;
@@ -196,14 +204,61 @@ std::vector<SfntTableRecord> readTableDirectory(std::istream &in) {
     return directory;
 }
 
-std::string readNameTableBytes(std::istream &in, const std::vector<SfntTableRecord> &directory) {
+const SfntTableRecord *nameRecordOf(const std::vector<SfntTableRecord> &directory) {
     for (const SfntTableRecord &record : directory) {
-        if (std::string_view(record.tag, 4) == "name") return readBytes(in, record.offset, record.length);
+        if (std::string_view(record.tag, 4) == "name") return &record;
     }
-    return {};
+    return nullptr;
 }
 
-FontNames chooseNames(std::string_view table, const std::string &code) {
+// A collection, whose header the caller read: its faces in order, each face's naming table
+// decoded once per offset, every read taken from one budget of the file's size (the header's
+// bytes already taken).
+FontNames readCollectionNames(std::istream &in, const std::string &header, const std::string &code,
+                              std::ostream *countLine) {
+    FontNames result;
+    result.collection = true;
+    std::uint64_t budget = streamSize(in) - header.size();
+    if (header.size() < kCollectionHeaderSize) return result;
+    const std::uint32_t major = get16(header, 4);
+    if (major != 1 && major != 2) return result;
+    const std::uint64_t faces = std::min<std::uint64_t>(get32(header, 8), kMostCollectionFaces);
+    const std::string offsets = readBytes(in, kCollectionHeaderSize, faces * 4, &budget);
+
+    std::set<std::uint32_t> facesRead;
+    std::map<std::uint32_t, FontNames> tablesRead;  // by the naming table's offset
+    std::set<std::string> named;
+    for (size_t at = 0; at + 4 <= offsets.size(); at += 4) {
+        const std::uint32_t face = get32(offsets, at);
+        if (!facesRead.insert(face).second) continue;
+        const std::vector<SfntTableRecord> directory = readDirectoryAt(in, face, &budget);
+        const SfntTableRecord *record = nameRecordOf(directory);
+        FontNames names;
+        if (!record) {
+            names = chooseNames({}, code, countLine);
+        } else if (auto found = tablesRead.find(record->offset); found != tablesRead.end()) {
+            names = found->second;
+        } else {
+            names = chooseNames(readBytes(in, record->offset, record->length, &budget), code, countLine);
+            tablesRead.emplace(record->offset, names);
+        }
+        result.facePostScriptNames.push_back(names.postScriptName);
+        if (names.name.empty() || !named.insert(names.name).second) continue;
+        result.name += (result.name.empty() ? "" : " & ") + names.name;
+    }
+    return result;
+}
+
+}  // namespace
+
+std::vector<SfntTableRecord> readTableDirectory(std::istream &in) { return readDirectoryAt(in, 0, nullptr); }
+
+std::string readNameTableBytes(std::istream &in, const std::vector<SfntTableRecord> &directory) {
+    const SfntTableRecord *record = nameRecordOf(directory);
+    return record ? readBytes(in, record->offset, record->length) : std::string();
+}
+
+FontNames chooseNames(std::string_view table, const std::string &code, std::ostream *countLine) {
     const NameIndex index = indexNameTable(table);
     auto decoded = [&](const RecordRef *ref) {
         return ref ? decodeName(ref->platformId, ref->encodingId, table.substr(ref->offset, ref->length))
@@ -215,7 +270,7 @@ FontNames chooseNames(std::string_view table, const std::string &code) {
     names.askedIds = asked < 0 ? 0 : index.ids[asked];
     int chosen = names.askedIds > 0 ? asked : -1;
     if (code != "en") {
-        std::cout << "------------------" << names.askedIds << std::endl;
+        if (countLine) *countLine << "------------------" << names.askedIds << std::endl;
         for (int row : {kEnglish, kJapanese, kChinese}) {
             if (chosen < 0 && index.ids[row] > 0) chosen = row;
         }
@@ -240,8 +295,12 @@ FontNames chooseNames(std::string_view table, const std::string &code) {
     return names;
 }
 
-FontNames readFontNames(std::istream &in, const std::string &code) {
-    return chooseNames(readNameTableBytes(in, readTableDirectory(in)), code);
+FontNames readFontNames(std::istream &in, const std::string &code, std::ostream *countLine) {
+    const std::string header = readBytes(in, 0, kCollectionHeaderSize);
+    if (header.rfind("ttcf", 0) == 0) return readCollectionNames(in, header, code, countLine);
+    return chooseNames(readNameTableBytes(in, readTableDirectory(in)), code, countLine);
 }
+
+FontNames readFontNames(std::istream &in, const std::string &code) { return readFontNames(in, code, &std::cout); }
 
 std::string readFontFamilyName(std::istream &in, const std::string &code) { return readFontNames(in, code).name; }

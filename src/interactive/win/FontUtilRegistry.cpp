@@ -1,6 +1,7 @@
 // Font installation core: registry layer, font registry entries, fonts folders.
 #include "FontUtil.h"
 
+#include "common/NamedFile.h"
 #include "common/Raii.h"
 #include "common/SafeFile.h"
 #include "common/Text.h"
@@ -65,6 +66,10 @@ std::string KeyHandle::readString(const std::string &valueName) const {
     data.resize(bufferSize / sizeof(wchar_t));
     data.resize(data.find(L'\0') == std::wstring::npos ? data.size() : data.find(L'\0'));
     return wideToUtf8(data);
+}
+
+bool KeyHandle::hasValue(const std::string &valueName) const {
+    return RegQueryValueExW(key_, utf8ToWide(valueName).c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 std::vector<ValueEntry> KeyHandle::listValues() const {
@@ -220,6 +225,16 @@ void readSnapshot(const winreg::KeyHandle &key, KeySnapshot &snapshot) {
     snapshot.valid = true;
 }
 
+// A last path element of the form of an 8.3 short name: up to 8 characters, then at most one
+// dot and up to 3 more, no space.
+bool isShortName(const std::string &element) {
+    const size_t dot = element.find('.');
+    const size_t base = dot == std::string::npos ? element.size() : dot;
+    const size_t extension = dot == std::string::npos ? 0 : element.size() - dot - 1;
+    return base >= 1 && base <= 8 && extension <= 3 && element.find(' ') == std::string::npos &&
+           (dot == std::string::npos || element.find('.', dot + 1) == std::string::npos);
+}
+
 // Our own write to the key: keep the snapshot in step (or drop it) and take the key's new stamp.
 void noteWrite(HKEY root, const winreg::KeyHandle &key, const std::string &valueName, const std::string *data) {
     std::lock_guard<std::mutex> lock(snapshotMutex);
@@ -317,7 +332,7 @@ bool setFontRegValueByFamilyAndPath(HKEY root, const std::string &family, const 
     return key && writeFontEntry(root, key, fontRegValueName(family), path);
 }
 
-std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &path) {
+EntryLookup lookupFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &path) {
     try {
         const bool system = isSystemFontPath(path);
         const std::string lowered = toLower(path);
@@ -354,13 +369,13 @@ std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::st
         for (;;) {
             for (const CachedEntry &entry : snapshot.entries) {
                 if (!matches(entry)) continue;
-                if (fresh) return entry.name;
+                if (fresh) return {true, entry.name};
                 // Confirm the value still says so before it is used.
                 const std::string now = toLower(key.readString(entry.name));
-                if (now == entry.data) return entry.name;
+                if (now == entry.data) return {true, entry.name};
                 break;
             }
-            if (fresh) return {};
+            if (fresh) return {true, {}};
             readSnapshot(key, snapshot);  // a miss, or a value changed behind our back
             fresh = true;
         }
@@ -369,6 +384,51 @@ std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::st
         vorla::logExceptionCode(e);
     }
     return {};
+}
+
+std::string findFontEntry(HKEY root, const winreg::KeyHandle &key, const std::string &path) {
+    return lookupFontEntry(root, key, path).name;
+}
+
+FileNaming fileNaming(HKEY root, const winreg::KeyHandle &key, const std::string &path) {
+    if (!key) return FileNaming::Unknown;
+    const EntryLookup lookup = lookupFontEntry(root, key, path);
+    if (!lookup.read) return FileNaming::Unknown;
+    if (!lookup.name.empty()) return FileNaming::Named;
+    // The lookup compares canonical forms, which keep 8.3 short elements as written. Here the
+    // long forms are compared too, of the values that can name the file that way: those whose
+    // last element is the file's, or has the shape of a short name.
+    const std::wstring target = safefile::longPathOf(utf8ToWide(path));
+    if (target.empty()) return FileNaming::Unknown;
+    const std::string fileName = toLower(fileNameOf(wideToUtf8(target)));
+    const std::string fileKey = lastElementKey(fileName);
+    std::vector<std::string> candidates;
+    {
+        std::lock_guard<std::mutex> lock(snapshotMutex);
+        const KeySnapshot &snapshot = snapshots[root];
+        if (!snapshot.valid) return FileNaming::Unknown;
+        for (const CachedEntry &entry : snapshot.entries) {
+            if (entry.data.empty()) continue;
+            if (entry.data.find_first_of("\\/") == std::string::npos) {
+                if (entry.key == fileKey) return FileNaming::Named;  // a bare name: the file's, wherever
+                continue;
+            }
+            if (entry.key == fileKey || entry.key.empty() || isShortName(entry.key)) candidates.push_back(entry.text);
+        }
+    }
+    for (const std::string &text : candidates) {
+        const std::wstring wide = utf8ToWide(text);
+        if (safefile::nameable(wide, safefile::Network::Refused) &&
+            safefile::samePath(safefile::longPathOf(wide), target))
+            return FileNaming::Named;
+    }
+    return FileNaming::Unnamed;
+}
+
+winreg::KeyHandle openExistingFontsKey(HKEY root) {
+    winreg::KeyHandle key;
+    key.open(root, kFontsKey);
+    return key;
 }
 
 std::string getFontRegStringValueByPath(HKEY root, const std::string &path) {
