@@ -1,6 +1,7 @@
 // Safe file module: making and naming copies (see SafeFileCopies.h).
 #include "common/SafeFileCopies.h"
 
+#include "common/RunStamp.h"
 #include "common/SafeFilePaths.h"
 
 #include <algorithm>
@@ -18,22 +19,6 @@ namespace {
 
 constexpr const wchar_t *kTemporaryPrefix = L"~vorla-";
 constexpr const wchar_t *kTemporarySuffix = L".tmp";
-
-// When a process started: with its id, it names one process for good (ids are reused).
-std::uint64_t startOf(HANDLE process) {
-    FILETIME created{}, exited{}, kernel{}, user{};
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
-// True unless the process that made a temporary file (its id and start) is known to be gone.
-bool processLives(DWORD id, std::uint64_t start) {
-    const vorla::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
-    if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;  // no such process: gone
-    DWORD code = 0;
-    if (GetExitCodeProcess(process.get(), &code) && code != STILL_ACTIVE) return false;
-    return startOf(process.get()) == start;
-}
 
 }  // namespace
 
@@ -99,10 +84,10 @@ bool NewFile::renameInFolder(const FontsFolder &folder, const std::wstring &name
 
 NewFile createTemporary(const FontsFolder &folder) {
     static std::atomic<unsigned> counter{0};
-    static const std::uint64_t start = startOf(GetCurrentProcess());
+    const vorla::RunStamp run = vorla::thisRun();
     wchar_t name[96] = {};
-    swprintf(name, 96, L"%ls%lu-%llx-%u%ls", kTemporaryPrefix, static_cast<unsigned long>(GetCurrentProcessId()),
-             static_cast<unsigned long long>(start), counter++, kTemporarySuffix);
+    swprintf(name, 96, L"%ls%lu-%llx-%u%ls", kTemporaryPrefix, static_cast<unsigned long>(run.process),
+             static_cast<unsigned long long>(run.start), counter++, kTemporarySuffix);
     return createInFolder(folder, name);
 }
 
@@ -119,7 +104,7 @@ int removeDeadTemporaries(const FontsFolder &folder) {
         unsigned n = 0;
         const std::wstring format = std::wstring(kTemporaryPrefix) + L"%lu-%llx-%u";
         if (swscanf(found.cFileName, format.c_str(), &id, &start, &n) != 3) continue;
-        if (processLives(static_cast<DWORD>(id), start)) continue;
+        if (vorla::runLives({static_cast<DWORD>(id), start})) continue;
         const std::wstring path = folder.path() + L"\\" + found.cFileName;
         if (deleteInFolders(path, {folder.path()}) == DeleteOutcome::Deleted) ++removed;
     } while (FindNextFileW(search, &found));
