@@ -10,9 +10,11 @@
 // registered under HKLM's Fonts key (what an all-users install writes), and one after that
 // entry was deleted again.
 //
-// usage: CatalogueBench.exe <folder for the generated fonts> [faces...]
+// usage: CatalogueBench.exe <folder for the generated fonts> [--compare <other CatalogueBench.exe>] [faces...]
 //        CatalogueBench.exe --export <spare font file> <result file>   (the child side)
 //
+// --compare runs the export child of another build too (a CatalogueBench.exe with that build's
+// VorlaNode.dll beside it), alternated with the others, so that two builds are compared in one run.
 // The sizes default to 1,000, 10,000 and 50,000 faces (5 rounds at 50,000, else 7). The bulk
 // are small generated fonts (one empty glyph, a family of its own each), registered under
 // HKLM's Fonts key ("VorlaBench ..." values) until the collection holds the size's faces.
@@ -112,22 +114,28 @@ bool run(Child &child, const fs::path &resultFile) {
 // The children run in turn, round after round and each round starting with the next one, so
 // that load from other processes on the machine spreads over all of them; the best and the
 // median of the rounds are reported.
-void measure(const char *label, int rounds, const fs::path &self, const fs::path &spare, const fs::path &resultFile) {
+void measure(const char *label, int rounds, const fs::path &self, const fs::path &other, const fs::path &spare,
+             const fs::path &resultFile) {
     const std::wstring walk = L"\"" + (self.parent_path() / L"CatalogueWalk.exe").wstring() + L"\"";
     Child exportChild{L"\"" + self.wstring() + L"\" --export \"" + spare.wstring() + L"\"",
                       {"getAvailableFonts, first", "  the same again, nothing changed", "  after one font was added",
                        "  after one font was removed"},
                       {}};
+    Child otherChild{L"\"" + other.wstring() + L"\" --export \"" + spare.wstring() + L"\"",
+                     {"the other build, first", "  the same again, nothing changed", "  after one font was added",
+                      "  after one font was removed"},
+                     {}};
     Child walkChild{walk, {"lean walk"}, {}};
     Child collectionChild{walk + L" open", {"collection only"}, {}};
-    Child *children[] = {&exportChild, &walkChild, &collectionChild};
-    constexpr int kChildren = 3;
+    std::vector<Child *> children = {&exportChild, &walkChild, &collectionChild};
+    if (!other.empty()) children.push_back(&otherChild);
+    const size_t count = children.size();
     for (Child *c : children)  // warm-up: file cache, wineserver
         if (!run(*c, resultFile)) return;
     for (Child *c : children) c->times.clear();
     for (int round = 0; round < rounds; ++round)
-        for (int k = 0; k < kChildren; ++k)
-            if (!run(*children[(round + k) % kChildren], resultFile)) return;
+        for (size_t k = 0; k < count; ++k)
+            if (!run(*children[(round + k) % count], resultFile)) return;
 
     const double faces = double(walkChild.faces);
     std::printf("%s: %zu faces, %zu listed by the export, %zu by the walk (%d rounds, best / median)\n", label,
@@ -138,14 +146,18 @@ void measure(const char *label, int rounds, const fs::path &self, const fs::path
             std::printf("  %-36s %9.1f / %9.1f ms   %.4f / %.4f ms per face\n", c->phases[i], t.best(), t.median(),
                         t.best() / faces, t.median() / faces);
         }
-    const Timing &first = exportChild.times[0], &again = exportChild.times[1], &added = exportChild.times[2];
     const Timing &collection = collectionChild.times[0], &lean = walkChild.times[0];
-    std::printf(
-        "  first / collection only %.3f / %.3f   again / first %.4f / %.4f   added / collection only %.3f / "
-        "%.3f   first / lean walk %.3f / %.3f\n",
-        first.best() / collection.best(), first.median() / collection.median(), again.best() / first.best(),
-        again.median() / first.median(), added.best() / collection.best(), added.median() / collection.median(),
-        first.best() / lean.best(), first.median() / lean.median());
+    auto ratios = [&](const char *which, const Child &c) {
+        const Timing &first = c.times[0], &again = c.times[1], &added = c.times[2];
+        std::printf(
+            "  %s: first / collection only %.3f / %.3f   again / first %.4f / %.4f   added / collection only "
+            "%.3f / %.3f   first / lean walk %.3f / %.3f\n",
+            which, first.best() / collection.best(), first.median() / collection.median(), again.best() / first.best(),
+            again.median() / first.median(), added.best() / collection.best(), added.median() / collection.median(),
+            first.best() / lean.best(), first.median() / lean.median());
+    };
+    ratios("this build", exportChild);
+    if (!other.empty()) ratios("the other build", otherChild);
     std::fflush(stdout);
 }
 
@@ -204,7 +216,8 @@ int exportChild(const wchar_t *spare, const wchar_t *resultFile) {
 int wmain(int argc, wchar_t **argv) {
     if (argc == 4 && std::wstring(argv[1]) == L"--export") return exportChild(argv[2], argv[3]);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: CatalogueBench.exe <folder for the generated fonts> [faces...]\n");
+        std::fprintf(stderr,
+                     "usage: CatalogueBench.exe <folder for the generated fonts> [--compare <exe>] [faces...]\n");
         return 2;
     }
     const fs::path fontDir = argv[1];
@@ -252,13 +265,16 @@ int wmain(int argc, wchar_t **argv) {
     };
 
     // The sizes: about 1,000, 10,000 and 50,000 faces, or those given after the folder.
+    int next = 2;
+    fs::path other;
+    if (argc > 3 && std::wstring(argv[2]) == L"--compare") other = argv[3], next = 4;
     std::vector<size_t> sizes = {1000, 10000, 50000};
-    if (argc > 2) sizes.clear();
-    for (int i = 2; i < argc; ++i) sizes.push_back(std::wcstoul(argv[i], nullptr, 10));
+    if (argc > next) sizes.clear();
+    for (int i = next; i < argc; ++i) sizes.push_back(std::wcstoul(argv[i], nullptr, 10));
     for (const size_t size : sizes) {
         growTo(size);
         const std::string label = "about " + std::to_string(size) + " faces";
-        measure(label.c_str(), size >= 50000 ? 5 : 7, self, spare, resultFile);
+        measure(label.c_str(), size >= 50000 ? 5 : 7, self, other, spare, resultFile);
     }
     return 0;
 }
