@@ -57,17 +57,30 @@ export interface ShellExecuteOutcome {
   error: number;
 }
 
+/** How a progress message was answered: by the bridge's progress worker, at once. */
+export interface MarletAnswer {
+  /** When the worker answered the message (Date.now() of the worker thread). */
+  at: number;
+  /** The worker thread that pumps the progress window (never the main thread's 0). */
+  threadId: number;
+  /** Whether the answer was stopAnswer: the run stops after this font. */
+  stop: boolean;
+}
+
 export interface RunMarletOptions {
   /** The front end's own window for the progress messages (decode them with decodeMessage); not with onProgress/onDone. */
   window?: number | bigint | null;
-  /** Called after each font, in list order, with its index and status (fed by a message-only window of the bridge). */
-  onProgress?: (index: number, status: number) => void;
-  /** Called after the last font with the number of results. */
-  onDone?: (count: number) => void;
   /**
-   * Stops the run: once aborted, Marlet finishes the font it is working on and stops (the bridge's window
-   * answers that font's message with stopAnswer); the promise rejects with a MarletAbortError. An aborted
-   * signal starts nothing. Not with window.
+   * Called after each font, in list order, with its index and status, once the main thread is free: the
+   * bridge's progress window runs on a worker thread of its own, which has answered the message already.
+   */
+  onProgress?: (index: number, status: number, answer: MarletAnswer) => void;
+  /** Called after the last font with the number of results. */
+  onDone?: (count: number, answer: MarletAnswer) => void;
+  /**
+   * Stops the run: once aborted, Marlet finishes the font it is working on and stops (the bridge's worker
+   * answers that font's message with stopAnswer, also while the main thread is busy); the promise rejects
+   * with a MarletAbortError. An aborted signal starts nothing. Not with window.
    */
   signal?: AbortSignal;
   /** Path of Marlet.exe; defaultMarletPath() by default. */

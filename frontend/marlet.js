@@ -3,13 +3,17 @@
 // rights, so it is started through the shell with the "runas" verb (one consent prompt per run on
 // Windows; none under Wine, which has no elevation). Such a start cannot redirect the program's
 // output: the result list comes back through a file ("-o"), progress through window messages
-// 0x1401-0x1404 to a window ("-w"), either the caller's or a message-only window of this module.
+// 0x1401-0x1404 to a window ("-w"), either the caller's or a message-only window that this module
+// pumps on a worker thread of its own (marlet-progress.js).
 // A list too long for the command line travels in a list file ("-i @<file>").
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { koffi } = require('./vorla.js');
+const { Worker } = require('node:worker_threads');
+const win32 = require('./win32.js');
 const binaries = require('./binaries.js');
+
+const { koffi } = win32;
 
 // Window messages Marlet sends to the "-w" window.
 const messages = Object.freeze({
@@ -85,80 +89,6 @@ function decodeMessage(message, wParam, lParam) {
   }
 }
 
-// ---- Windows calls, declared on first use ----
-let win32;
-function windows() {
-  if (win32) return win32;
-  const kernel32 = koffi.load('kernel32.dll');
-  const user32 = koffi.load('user32.dll');
-  const shell32 = koffi.load('shell32.dll');
-  const SHELLEXECUTEINFOW = koffi.struct('MarletShellExecuteInfo', {
-    cbSize: 'uint32_t',
-    fMask: 'uint32_t',
-    hwnd: 'void *',
-    lpVerb: 'const char16_t *',
-    lpFile: 'const char16_t *',
-    lpParameters: 'const char16_t *',
-    lpDirectory: 'const char16_t *',
-    nShow: 'int',
-    hInstApp: 'void *',
-    lpIDList: 'void *',
-    lpClass: 'const char16_t *',
-    hkeyClass: 'void *',
-    dwHotKey: 'uint32_t',
-    hIconOrMonitor: 'void *',
-    hProcess: 'void *',
-  });
-  const WNDPROC = koffi.proto('intptr_t __stdcall MarletWindowProc(void *hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam)');
-  const WNDCLASSEXW = koffi.struct('MarletWindowClass', {
-    cbSize: 'uint32_t',
-    style: 'uint32_t',
-    lpfnWndProc: 'void *',
-    cbClsExtra: 'int',
-    cbWndExtra: 'int',
-    hInstance: 'void *',
-    hIcon: 'void *',
-    hCursor: 'void *',
-    hbrBackground: 'void *',
-    lpszMenuName: 'const char16_t *',
-    lpszClassName: 'const char16_t *',
-    hIconSm: 'void *',
-  });
-  const MSG = koffi.struct('MarletMsg', {
-    hwnd: 'void *',
-    message: 'uint32_t',
-    wParam: 'uintptr_t',
-    lParam: 'intptr_t',
-    time: 'uint32_t',
-    x: 'int',
-    y: 'int',
-    lPrivate: 'uint32_t',
-  });
-  win32 = {
-    SHELLEXECUTEINFOW,
-    WNDPROC,
-    WNDCLASSEXW,
-    MSG,
-    ShellExecuteExW: shell32.func('bool __stdcall ShellExecuteExW(_Inout_ MarletShellExecuteInfo *info)'),
-    GetLastError: kernel32.func('uint32_t __stdcall GetLastError()'),
-    WaitForSingleObject: kernel32.func('uint32_t __stdcall WaitForSingleObject(void *handle, uint32_t ms)'),
-    GetExitCodeProcess: kernel32.func('bool __stdcall GetExitCodeProcess(void *process, _Out_ uint32_t *code)'),
-    TerminateProcess: kernel32.func('bool __stdcall TerminateProcess(void *process, uint32_t code)'),
-    CloseHandle: kernel32.func('bool __stdcall CloseHandle(void *handle)'),
-    GetModuleHandleW: kernel32.func('void * __stdcall GetModuleHandleW(const char16_t *name)'),
-    RegisterClassExW: user32.func('uint16_t __stdcall RegisterClassExW(const MarletWindowClass *cls)'),
-    CreateWindowExW: user32.func('void * __stdcall CreateWindowExW(uint32_t exStyle, const char16_t *cls, ' +
-      'const char16_t *name, uint32_t style, int x, int y, int w, int h, void *parent, void *menu, void *inst, void *param)'),
-    DestroyWindow: user32.func('bool __stdcall DestroyWindow(void *hwnd)'),
-    DefWindowProcW: user32.func('intptr_t __stdcall DefWindowProcW(void *hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam)'),
-    PeekMessageW: user32.func('bool __stdcall PeekMessageW(_Out_ MarletMsg *msg, void *hwnd, uint32_t min, uint32_t max, uint32_t remove)'),
-    DispatchMessageW: user32.func('intptr_t __stdcall DispatchMessageW(const MarletMsg *msg)'),
-    MsgWaitForMultipleObjectsEx: user32.func('uint32_t __stdcall MsgWaitForMultipleObjectsEx(uint32_t count, ' +
-      'void *handles, uint32_t ms, uint32_t wakeMask, uint32_t flags)'),
-  };
-  return win32;
-}
-
 const SEE_MASK_NOCLOSEPROCESS = 0x40;
 const SEE_MASK_NOASYNC = 0x100;
 const SEE_MASK_FLAG_NO_UI = 0x400;
@@ -171,7 +101,7 @@ const INFINITE = 0xffffffff;
 // ShellExecuteExW with the record info (lpVerb, lpFile, lpParameters, ...): { ok, error } with the
 // Windows error of a failed start read at once; info.hProcess receives the process handle.
 function shellExecute(info) {
-  const w = windows();
+  const w = win32.windows();
   const record = { ...info, cbSize: koffi.sizeof(w.SHELLEXECUTEINFOW) };
   const ok = w.ShellExecuteExW(record);
   const error = ok ? 0 : w.GetLastError();
@@ -214,7 +144,7 @@ function shellStart({ verb, file, parameters, directory }, execute = shellExecut
 // Waits for the process without blocking the event loop (the wait runs on a koffi worker thread),
 // then returns its exit code; closes the handle on every path.
 async function waitForExit(process, timeoutMs) {
-  const w = windows();
+  const w = win32.windows();
   try {
     const ms = Number.isFinite(timeoutMs) ? Math.max(0, Math.min(Math.floor(timeoutMs), INFINITE - 1)) : INFINITE;
     const state = await new Promise((resolve, reject) => {
@@ -233,111 +163,83 @@ async function waitForExit(process, timeoutMs) {
   }
 }
 
-// ---- Progress: a message-only window that receives Marlet's messages ----
-const progressClass = 'VorlaMarletProgress';
-const receivers = new Map(); // window handle -> function(decoded message) -> the answer
-let classRegistered = false;
+// ---- Progress: a message-only window on a worker thread of its own ----
+// Slots of the state shared with the worker (Int32Array over a SharedArrayBuffer).
+const progressSlots = Object.freeze({ cancel: 0, close: 1 });
 
-function windowProc(hwnd, message, wParam, lParam) {
-  const receive = receivers.get(hwnd);
-  const decoded = receive && decodeMessage(message, wParam, lParam);
-  if (!decoded) return windows().DefWindowProcW(hwnd, message, wParam, lParam);
-  return receive(decoded);
-}
-
-// Registers a window class for the life of the process (the class keeps pointing at its procedure).
-// what: how errors name the class.
-function registerWindowClass(className, procedure, what) {
-  const w = windows();
-  const proc = koffi.register(procedure, koffi.pointer(w.WNDPROC));
-  const atom = w.RegisterClassExW({
-    cbSize: koffi.sizeof(w.WNDCLASSEXW), style: 0, lpfnWndProc: proc, cbClsExtra: 0, cbWndExtra: 0,
-    hInstance: w.GetModuleHandleW(null), hIcon: null, hCursor: null, hbrBackground: null, lpszMenuName: null,
-    lpszClassName: className, hIconSm: null,
-  });
-  if (!atom) {
-    const error = w.GetLastError();
-    koffi.unregister(proc);
-    throw new Error(`the ${what} window class could not be registered: Windows error ${error}`);
-  }
-}
-
-function registerProgressClass() {
-  if (classRegistered) return;
-  registerWindowClass(progressClass, windowProc, 'progress');
-  classRegistered = true;
-}
-
-// The longest time one pump step holds the thread while it waits for a message.
-const pumpSliceMs = 5;
-const HWND_MESSAGE = -3n;
-const QS_SENDMESSAGE = 0x40;
-const PM_REMOVE = 1;
-
-// Creates a message-only window on this thread and pumps it in short steps between the event
-// loop's other work, so each message Marlet sends is answered at once: Marlet waits for every
-// one. Messages are only queued in the window procedure; the callbacks run after the pump step.
-// A per-font message that arrives once signal is aborted is answered with stopAnswer, so Marlet
-// stops before the next font. Returns { handle, stop() }; stop() delivers what is left and
-// destroys the window.
-function startProgressWindow({ onProgress, onDone, signal }) {
-  registerProgressClass();
-  const w = windows();
-  const hwnd = w.CreateWindowExW(0, progressClass, null, 0, 0, 0, 0, 0, HWND_MESSAGE, null, w.GetModuleHandleW(null), null);
-  if (!hwnd) throw new Error(`the progress window could not be created: Windows error ${w.GetLastError()}`);
-  const queue = [];
+// Starts the progress window of one run on a worker thread (marlet-progress.js) and resolves to
+// { handle, stop() } once the window exists. The worker answers each message itself and hands it
+// on; here the messages become onProgress(index, status, answer) and onDone(count, answer) calls,
+// in order, whenever the main thread is free. An abort of signal sets the worker's cancel flag at
+// once: the next per-font message is answered with stopAnswer by the worker, whatever the main
+// thread is doing. stop() (once Marlet has ended) ends the worker, resolves after every message
+// was delivered, and throws the first failure of a callback.
+function startProgressWorker({ onProgress, onDone, signal }) {
+  const state = new Int32Array(new SharedArrayBuffer(4 * Object.keys(progressSlots).length));
+  const cancel = () => Atomics.store(state, progressSlots.cancel, 1);
+  signal?.addEventListener('abort', cancel);
+  if (signal?.aborted) cancel();
+  const worker = new Worker(path.join(__dirname, 'marlet-progress.js'), { workerData: { state: state.buffer, slots: progressSlots } });
   let failure = null;
-  receivers.set(hwnd, (event) => {
-    queue.push(event);
-    return event.type === 'font' && signal?.aborted ? stopAnswer : 0;
-  });
-  const deliver = () => {
-    while (queue.length) {
-      const event = queue.shift();
-      try {
-        if (event.type === 'font') onProgress?.(event.index, event.status);
-        else onDone?.(event.count);
-      } catch (e) {
-        failure ??= e;
-      }
+  let handle = null;
+  let closed = false;
+  const deliver = (call) => {
+    try {
+      call();
+    } catch (e) {
+      failure ??= e;
     }
   };
-  const msg = {};
-  const drain = () => {
-    while (w.PeekMessageW(msg, hwnd, 0, 0, PM_REMOVE)) w.DispatchMessageW(msg);
+  let ready;
+  let finished;
+  const started = new Promise((resolve, reject) => { ready = { resolve, reject }; });
+  const ended = new Promise((resolve, reject) => { finished = { resolve, reject }; });
+  ended.catch(() => {}); // read by stop(); a failure before it is reported by the start
+  worker.on('message', (m) => {
+    if (m.type === 'ready') {
+      handle = m.handle;
+      ready.resolve();
+    } else if (m.type === 'font') {
+      deliver(() => onProgress?.(m.index, m.status, m.answer));
+    } else if (m.type === 'end') {
+      deliver(() => onDone?.(m.count, m.answer));
+    } else if (m.type === 'closed') {
+      closed = true;
+    }
+  });
+  const fail = (e) => {
+    ready.reject(e);
+    finished.reject(e);
   };
-  let running = true;
-  let timer = null;
-  const step = () => {
-    if (!running) return;
-    // Sent messages are handled inside these calls, whatever window filter PeekMessage has.
-    w.MsgWaitForMultipleObjectsEx(0, null, pumpSliceMs, QS_SENDMESSAGE, 0);
-    drain();
-    deliver();
-    timer = setImmediate(step);
+  worker.on('error', fail);
+  // Every message the worker posted is delivered before 'exit'.
+  worker.on('exit', (code) => (closed ? finished.resolve() : fail(new Error(`the progress worker ended early (${code})`))));
+  const stop = async () => {
+    try {
+      Atomics.store(state, progressSlots.close, 1);
+      win32.wake(handle);
+      await ended;
+    } finally {
+      signal?.removeEventListener('abort', cancel);
+    }
+    if (failure) throw failure;
   };
-  timer = setImmediate(step);
-  return {
-    handle: hwnd,
-    stop() {
-      running = false;
-      clearImmediate(timer);
-      drain();
-      deliver();
-      receivers.delete(hwnd);
-      w.DestroyWindow(hwnd);
-      if (failure) throw failure;
-    },
-  };
+  return started.then(() => ({ handle, stop }), async (e) => {
+    signal?.removeEventListener('abort', cancel);
+    await worker.terminate();
+    throw e;
+  });
 }
 
 // Runs Marlet once and resolves to { results: [{ data, code }], codes: [numbers] } after it ended.
 // fonts: [{ family, path, postscriptName, style }]. Options:
 //   window      the front end's own window for the progress messages (decode them with decodeMessage);
-//   onProgress  (index, status) after each font, and onDone(count) after the last one, fed by a
-//               message-only window of this module (not together with window);
+//   onProgress  (index, status, answer) after each font, and onDone(count, answer) after the last
+//               one, fed by a message-only window on a worker thread (not together with window);
+//               answer = { at, threadId, stop }: when and by which thread the message was answered,
+//               and whether that answer stopped the run;
 //   signal      an AbortSignal: once aborted, Marlet stops after the font it is working on (the
-//               message-only window answers that font's message with stopAnswer; not with window);
+//               worker answers that font's message with stopAnswer; not with window);
 //   exe, timeoutMs, and start (the shell start: shellStart by default).
 // Rejects with an Error: code 'ELEVATION_CANCELLED' when the consent was declined, 'ENOENT' when
 // Marlet is missing, exitCode set when Marlet ended with another code than 0 (1: usage error);
@@ -355,7 +257,7 @@ async function runMarlet(mode, fonts, options = {}) {
   let receiver = null;
   try {
     const resultFile = path.join(dir, 'result.json');
-    if (progress) receiver = startProgressWindow({ onProgress, onDone, signal });
+    if (progress) receiver = await startProgressWorker({ onProgress, onDone, signal });
     const handle = receiver ? BigInt.asIntN(32, BigInt(receiver.handle)) : window;
     // The result file exists before the start: Marlet writes into the file it is given and never
     // creates one through a folder that leads elsewhere. Both files are new ('wx'), so nothing
@@ -373,7 +275,7 @@ async function runMarlet(mode, fonts, options = {}) {
     if (receiver) {
       const r = receiver;
       receiver = null;
-      r.stop();
+      await r.stop();
     }
     if (exitCode === exitCodes.stopped) throw abortError(signal, JSON.parse(fs.readFileSync(resultFile, 'utf8')));
     if (exitCode !== exitCodes.done) {
@@ -385,7 +287,7 @@ async function runMarlet(mode, fonts, options = {}) {
   } finally {
     if (receiver) {
       try {
-        receiver.stop();
+        await receiver.stop();
       } catch {
         // the run failed already; that failure is the one reported
       }
@@ -409,6 +311,4 @@ function abortError(signal, results) {
 module.exports = {
   messages, stopAnswer, exitCodes, maxCommandLine, defaultMarletPath, quoteFontList, marletArguments, quoteArgument,
   decodeMessage, shellExecute, shellStart, runMarlet,
-  windows, // the window and wait declarations, shared with the font-change feed (watch.js)
-  registerWindowClass,
 };

@@ -5,8 +5,7 @@
 // events of every feed are waited on by one asynchronous koffi call (WaitForMultipleObjects on a
 // thread of libuv's pool), and the window is pumped in short, non-blocking steps of the event loop. Bursts reach the
 // listener as one call: a trailing debounce with a maximum wait.
-const koffi = require('koffi');
-const { windows, registerWindowClass } = require('./marlet.js');
+const { koffi, windows, registerWindowClass, createWindow, pumpWaiting } = require('./win32.js');
 
 // After the last change, the listener is called once nothing changed for debounceMs, and at the
 // latest maxWaitMs after the first change of a burst.
@@ -32,9 +31,8 @@ const INFINITE = 0xffffffff;
 const WM_FONTCHANGE = 0x1d;
 const WS_POPUP = 0x80000000;
 const WS_EX_TOOLWINDOW = 0x80;
-const PM_REMOVE = 1;
 
-// ---- Windows calls of the feed, declared on first use (the window's come from marlet.js) ----
+// ---- Windows calls of the feed, declared on first use (the window's come from win32.js) ----
 let calls;
 function feedCalls() {
   if (calls) return calls;
@@ -159,20 +157,13 @@ function registerWatchClass() {
 // procedure without waiting.
 function broadcastWindow(onBroadcast) {
   registerWatchClass();
-  const w = windows();
-  const hwnd = w.CreateWindowExW(WS_EX_TOOLWINDOW, windowClass, null, WS_POPUP, 0, 0, 0, 0, null, null,
-    w.GetModuleHandleW(null), null);
-  if (!hwnd) throw new Error(`the font watch window could not be created: Windows error ${w.GetLastError()}`);
+  const hwnd = createWindow(windowClass, { exStyle: WS_EX_TOOLWINDOW, style: WS_POPUP }, 'font watch');
   broadcastReceivers.set(hwnd, onBroadcast);
-  const msg = {};
   return {
-    pump() {
-      // Sent messages are handled inside PeekMessageW, posted ones by DispatchMessageW.
-      while (w.PeekMessageW(msg, hwnd, 0, 0, PM_REMOVE)) w.DispatchMessageW(msg);
-    },
+    pump: () => pumpWaiting(hwnd),
     destroy() {
       broadcastReceivers.delete(hwnd);
-      w.DestroyWindow(hwnd);
+      windows().DestroyWindow(hwnd);
     },
   };
 }

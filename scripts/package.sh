@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Stages and packs the bridge as the npm package "vorla", after the Windows build: vorla.js, marlet.js,
-# watch.js and the declarations, the package's own binaries.js (which names bin/), VorlaNode.dll and
+# its progress worker marlet-progress.js, watch.js, win32.js and the declarations, the package's own binaries.js (which names bin/), VorlaNode.dll and
 # Marlet.exe in bin/, the package README, and package.json from frontend/package/ with koffi pinned as
 # the bridge pins it (frontend/package.json). Prints the path of the .tgz as its last line.
 # Usage: scripts/package.sh [build dir = build/windows]
@@ -19,7 +19,7 @@ stage=$out/vorla
 rm -rf "$stage" "$out"/vorla-*.tgz
 mkdir -p "$stage/bin"
 
-cp "$root"/frontend/{vorla.js,vorla.d.ts,marlet.js,marlet.d.ts,watch.js} "$stage/"
+cp "$root"/frontend/{vorla.js,vorla.d.ts,marlet.js,marlet-progress.js,marlet.d.ts,watch.js,win32.js} "$stage/"
 cp "$root"/frontend/package/{binaries.js,README.md} "$stage/"
 cp "$build/VorlaNode.dll" "$build/Marlet.exe" "$stage/bin/"
 node -e '

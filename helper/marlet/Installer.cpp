@@ -21,21 +21,49 @@ namespace Marlet {
 
 namespace {
 
-// Sends one message to the front end's window and returns its answer; 0 without a window,
-// and for a message the window did not take: one that no longer exists, or has stopped
-// pumping (counted as hung by the system: returns at once; hung on this message: after
-// kMessageTimeoutMs). The first such message of a run is logged; warned keeps that.
-LRESULT notify(std::int32_t window, unsigned message, WPARAM wParam, LPARAM lParam, bool &warned) {
-    if (window == 0) return 0;
-    // The handle travels as a signed 32-bit number and is sign-extended, as window handles are.
-    DWORD_PTR answer = 0;
-    if (SendMessageTimeoutW(reinterpret_cast<HWND>(static_cast<INT_PTR>(window)), message, wParam, lParam,
-                            SMTO_ABORTIFHUNG | SMTO_NOTIMEOUTIFNOTHUNG, kMessageTimeoutMs, &answer))
-        return static_cast<LRESULT>(answer);
-    const DWORD error = GetLastError();
+// The front end's window for one run, as "-w" gave it; null without one, and once it was skipped.
+struct FrontEndWindow {
+    HWND handle;
+    explicit FrontEndWindow(std::int32_t window)
+        // The handle travels as a signed 32-bit number and is sign-extended, as window handles are.
+        : handle(reinterpret_cast<HWND>(static_cast<INT_PTR>(window))) {}
+};
+
+// Sends one message to the front end's window and returns its answer, which the call waits for;
+// 0 without a window. A window that is gone, or has not answered within kMessageBoundMs, is
+// skipped: a warning line, and nothing more is sent to it in this run. Any other failure loses
+// this message only (the first one of a run is logged; warned keeps that).
+LRESULT notify(FrontEndWindow &window, unsigned message, WPARAM wParam, LPARAM lParam, bool &warned) {
+    if (!window.handle) return 0;
+    const char *skipped = nullptr;
+    DWORD error = ERROR_SUCCESS;
+    if (!IsWindow(window.handle)) {
+        skipped = "the window is gone";
+    } else {
+        // No SMTO_ABORTIFHUNG: Windows counts a window that has not pumped for 5 s as hung, and
+        // the flag would drop the message (and a stop answer with it) from a live front end that is
+        // busy. SMTO_ERRORONEXIT: a window destroyed while it handles the message ends the wait.
+        DWORD_PTR answer = 0;
+        SetLastError(ERROR_SUCCESS);
+        if (SendMessageTimeoutW(window.handle, message, wParam, lParam, SMTO_NORMAL | SMTO_ERRORONEXIT, kMessageBoundMs,
+                                &answer))
+            return static_cast<LRESULT>(answer);
+        error = GetLastError();
+        if (!IsWindow(window.handle))
+            skipped = "the window is gone";
+        else if (error == ERROR_TIMEOUT || error == ERROR_SUCCESS)  // older systems report a time-out as 0
+            skipped = "no answer within the bound";
+    }
+    if (skipped) {
+        LOG(WARNING) << "[Marlet]\t[窗口消息]\t[跳过]\t(" << reinterpret_cast<INT_PTR>(window.handle) << ")\tmessage "
+                     << message << ": " << skipped << " (" << kMessageBoundMs << " ms, Windows error " << error
+                     << "); nothing more is sent to it, the run goes on";
+        window.handle = nullptr;
+        return 0;
+    }
     if (!warned)
-        LOG(WARNING) << "[Marlet]\t[窗口消息]\t[跳过]\t(" << window << ")\tmessage " << message
-                     << " not taken, Windows error " << error << "; the run goes on";
+        LOG(WARNING) << "[Marlet]\t[窗口消息]\t[失败]\t(" << reinterpret_cast<INT_PTR>(window.handle) << ")\tmessage "
+                     << message << " not delivered, Windows error " << error << "; the run goes on";
     warned = true;
     return 0;
 }
@@ -86,6 +114,7 @@ std::vector<ResultStr> processFonts(Action action, const std::vector<FontJSONObj
     const unsigned perFont = action == Action::Install ? kInstalledOne : kUninstalledOne;
     std::vector<ResultStr> results;
     results.reserve(list.size());
+    FrontEndWindow frontEnd(window);
     bool warned = false;
     for (size_t i = 0; i < list.size(); ++i) {
         const int status = vorla::statusFrame(
@@ -94,7 +123,7 @@ std::vector<ResultStr> processFonts(Action action, const std::vector<FontJSONObj
                 return std::string(action == Action::Install ? "[字体安装]" : "[字体卸载]") + "\t[异常]\t(" +
                        textOf(list[i].path) + ")\t";
             });
-        const LRESULT answer = notify(window, perFont, static_cast<WPARAM>(i), static_cast<LPARAM>(status), warned);
+        const LRESULT answer = notify(frontEnd, perFont, static_cast<WPARAM>(i), static_cast<LPARAM>(status), warned);
         results.emplace_back(status, "");
         list[i] = InteractiveFont{};
         if (answer == kStopAnswer && i + 1 < list.size()) {
@@ -104,9 +133,9 @@ std::vector<ResultStr> processFonts(Action action, const std::vector<FontJSONObj
     }
 
     if (action == Action::Install)
-        notify(window, kInstallDone, static_cast<WPARAM>(results.size()), 0, warned);
+        notify(frontEnd, kInstallDone, static_cast<WPARAM>(results.size()), 0, warned);
     else
-        notify(window, kUninstallDone, 0, static_cast<LPARAM>(results.size()), warned);
+        notify(frontEnd, kUninstallDone, 0, static_cast<LPARAM>(results.size()), warned);
     return results;
 }
 

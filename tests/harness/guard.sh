@@ -16,6 +16,13 @@
 # fails the test. The prefix on disk is kept: what the prefix hooks wrote stays, only what lives
 # in the wineserver (loaded font resources, the desktop, running fixtures) starts afresh, as at
 # the start of any test.
+#
+# The second fault it recovers from: a fixture (a stand-in program of the tests) that does not
+# come up. A crashed fixture used to be held alive by Wine's crash dialog (prefix.d/10-crash-dialog.sh
+# turns that off); one that hangs before it is ready, or ends before, fails the test that started
+# it through no fault of the code under test. The launchers note such a start in the file named by
+# VORLA_HARNESS_FAULT; a program that failed with a note there gets the same restart and second
+# run as above.
 
 # Prefix hooks that start processes of the session rather than write the prefix; a restart
 # runs them again.
@@ -65,8 +72,15 @@ guard_restart_session() {
 
 # guarded_run <command...>: the command's exit code; 125 after a second fault.
 guarded_run() {
-  local attempt rc pid known counts live dead
+  local attempt rc pid known counts live dead fault reason
   for attempt in 1 2; do
+    # Where the test's fixture launchers note a fixture that did not start (noteHarnessFault in
+    # tests/support/TestSupport.h, harnessFault.js in frontend/test/support/).
+    fault=$WINE_STATE/fault.$$.$attempt
+    rm -f "$fault"
+    VORLA_HARNESS_FAULT=$(winpath "$fault")
+    export VORLA_HARNESS_FAULT
+    reason=
     known=$(guard_dead_explorers)
     "$@" &
     pid=$!
@@ -76,23 +90,28 @@ guarded_run() {
       live=${counts% *}
       dead=${counts#* }
       if [ "$live" -gt 2 ] || [ "$dead" -ge 2 ]; then
-        echo "guard: Wine lost the desktop process ($live explorer processes running, $dead dead);" \
-             "restarting the Wine session" >&2
-        echo "$(date +%T) $*: $live explorer processes running, $dead dead; session restarted" \
-          >>"${GUARD_LOG:-$WINE_STATE/guard.log}"
+        reason="Wine lost the desktop process ($live explorer processes running, $dead dead)"
         kill -9 "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
-        guard_restart_session
-        pid=
         break
       fi
     done
-    if [ -n "$pid" ]; then
+    if [ -z "$reason" ]; then
       wait "$pid"
-      return $?
+      rc=$?
+      # A failed test whose fixture did not start is the session's fault, not the test's.
+      if [ "$rc" = 0 ] || [ ! -s "$fault" ]; then
+        rm -f "$fault"
+        return $rc
+      fi
+      reason="a fixture did not start ($(head -n 3 "$fault" | tr '\r\n' '  ' | sed 's/ *$//'))"
     fi
+    rm -f "$fault"
+    echo "guard: $reason; restarting the Wine session" >&2
+    echo "$(date +%T) $*: $reason; session restarted" >>"${GUARD_LOG:-$WINE_STATE/guard.log}"
+    guard_restart_session
     [ "$attempt" = 1 ] && echo "guard: running the test again" >&2
   done
-  echo "guard: Wine lost the desktop process again; the test is not judged" >&2
+  echo "guard: the fault came again ($reason); the test is not judged" >&2
   return 125
 }

@@ -13,8 +13,9 @@ source_dir=$(cd "$2" && pwd)
 tgz=$("$source_dir/scripts/package.sh" "$build" | tail -n 1)
 echo "consumer: $tgz"
 listed=$(tar tzf "$tgz" | sort | tr '\n' ' ')
-expected="package/README.md package/bin/Marlet.exe package/bin/VorlaNode.dll package/binaries.js package/marlet.d.ts \
-package/marlet.js package/package.json package/vorla.d.ts package/vorla.js package/watch.js "
+expected="package/README.md package/bin/Marlet.exe package/bin/VorlaNode.dll package/binaries.js \
+package/marlet-progress.js package/marlet.d.ts package/marlet.js package/package.json package/vorla.d.ts package/vorla.js \
+package/watch.js package/win32.js "
 if [ "$listed" != "$expected" ]; then
   echo "consumer: the archive holds $listed" >&2
   exit 1

@@ -39,6 +39,7 @@ public:
             }
             Sleep(25);
         }
+        testsupport::noteHarnessFault("receiver.exe did not come up within 5 s");
     }
     ~Receiver() { stop(); }
 

@@ -48,6 +48,12 @@ struct Options {
     std::vector<WindowSpec> windows = {};    // created in order; the last visible one is on top
     std::vector<std::wstring> failing = {};  // members whose every call fails
     std::vector<std::wstring> nulls = {};    // object properties that give no object
+    // The harness's own test only: the first start whose marker file is missing makes it and never
+    // says it is ready, as a start that hangs in Wine does (crashOnce: crashes instead); later starts
+    // are ready as usual.
+    std::wstring withholdReadyOnce = {};
+    std::wstring crashOnce = {};
+    int comeUpSeconds = 30;  // how long the start may take before it counts as failed
 };
 
 // One running stand-in process; stopped by the destructor.
@@ -63,6 +69,9 @@ public:
                        quoteArgument(w.title);
         for (const auto &m : options.failing) command += L" --fail " + quoteArgument(m);
         for (const auto &m : options.nulls) command += L" --null " + quoteArgument(m);
+        if (!options.withholdReadyOnce.empty())
+            command += L" --withhold-ready-once " + quoteArgument(options.withholdReadyOnce);
+        if (!options.crashOnce.empty()) command += L" --crash-once " + quoteArgument(options.crashOnce);
 
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -75,17 +84,25 @@ public:
         const vorla::UniqueHandle mainThread(started.hThread);  // only its id is needed
         processId_ = started.dwProcessId;
         threadId_ = started.dwThreadId;
-        // Registration in the running-object table can take a while in a new prefix.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+        // A start takes well under a second, the registration in the running-object table included
+        // (the harness's prefix is warmed). One that has not come up within comeUpSeconds, or ended
+        // first, failed in Wine before the test touched it: the harness is told, and runs the test
+        // again in a new session.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.comeUpSeconds);
         while (!fs::exists(dir_ / "ready")) {
             DWORD code = 0;
             if (GetExitCodeProcess(process_.get(), &code) && code != STILL_ACTIVE) {
                 process_.reset();
-                throw std::runtime_error(exe.u8string() + " ended early with code " + std::to_string(code));
+                const std::string what = exe.u8string() + " ended early with code " + std::to_string(code);
+                testsupport::noteHarnessFault(what);
+                throw std::runtime_error(what);
             }
             if (std::chrono::steady_clock::now() > deadline) {
                 stop();
-                throw std::runtime_error(exe.u8string() + " did not come up");
+                const std::string what = exe.u8string() + " did not come up within " +
+                                         std::to_string(options.comeUpSeconds) + " s";
+                testsupport::noteHarnessFault(what);
+                throw std::runtime_error(what);
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }

@@ -40,6 +40,15 @@ inline fs::path buildDir() {
 }
 inline std::wstring testProgram(const wchar_t *name) { return (buildDir() / L"tests" / L"bin" / name).wstring(); }
 
+// Tells the harness's guard (tests/harness/guard.sh) that a fixture did not start: one line in the
+// file VORLA_HARNESS_FAULT names. A test that then fails is run once more in a new Wine session.
+// Outside the guard (no such variable) it does nothing.
+inline void noteHarnessFault(const std::string &what) {
+    const std::string file = env("VORLA_HARNESS_FAULT");
+    if (file.empty()) return;
+    std::ofstream(pathOf(file), std::ios::binary | std::ios::app) << what << "\n";
+}
+
 // A fresh folder under the Windows temporary folder, removed with everything in it at the end.
 class TempDir {
 public:

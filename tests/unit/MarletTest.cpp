@@ -120,11 +120,11 @@ void forgetUserFont(const TestFont &font) {
 }
 
 testsupport::RunResult runMarlet(const std::vector<std::string> &args, const fs::path &workDir,
-                                 DWORD timeoutMs = 120000) {
+                                 DWORD timeoutMs = 120000, const std::wstring &exe = marletExe()) {
     std::vector<std::wstring> wideArgs;
     for (const auto &arg : args) wideArgs.push_back(vorla::utf8ToWide(arg));
     TempDir capture("marlet-io");
-    return testsupport::runProgram(marletExe(), wideArgs, workDir, capture.path(), timeoutMs);
+    return testsupport::runProgram(exe, wideArgs, workDir, capture.path(), timeoutMs);
 }
 
 std::vector<std::string> filesIn(const fs::path &dir) {
@@ -750,38 +750,56 @@ TEST(MarletStop, AStoppedRunKeepsWhatItFinishedAndTouchesNothingElse) {
     for (const auto &font : fonts) forgetUserFont(font);
 }
 
-// A window that stops pumping on the first message, and a handle whose window is gone: the
-// messages are skipped with one warning line, and every font is processed as without window.
+// How Marlet treats the front end's window. A live window that is busy for 6 s on one message
+// (longer than the 5 s after which Windows counts it as hung) is waited for and gets every
+// message. A window that never answers, one that answers only after the bound (MarletShortBound:
+// 2 s instead of 30 s) and one that is gone are skipped with one warning line and sent nothing
+// more; every font is processed as without window.
 TEST(MarletMessages, AHungOrVanishedWindowIsSkippedAndTheRunGoesOn) {
     ensureUserFontsKey();
+    const std::wstring shortBound = testProgram(L"MarletShortBound.exe");
     struct Case {
         const char *what;
-        bool hang;
+        std::vector<std::wstring> behaviour;  // of the receiver; empty: its window is gone
+        std::wstring exe;
         std::vector<Record> recorded;
+        size_t skipLines;
     };
     const std::vector<Case> cases = {
-        {"a window that hangs on its first message", true, {{0x1401, 0, 1005}}},
-        {"a window that no longer exists", false, {}},
+        {"a live window busy for 6 s on its first message",
+         {L"busy", L"1", L"6000"},
+         marletExe(),
+         {{0x1401, 0, 1005}, {0x1401, 1, 0}, {0x1401, 2, 1005}, {0x1403, 3, 0}},
+         0},
+        {"a window that hangs on its first message", {L"hang", L"1"}, shortBound, {{0x1401, 0, 1005}}, 1},
+        {"a window that answers its first message after the bound",
+         {L"busy", L"1", L"4000"},
+         shortBound,
+         {{0x1401, 0, 1005}},
+         1},
+        {"a window that no longer exists", {}, shortBound, {}, 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir("marlet-skip");
         const TestFont font = makeFont(dir.path(), "skip.ttf", "Skip");
-        Receiver receiver(dir, 0, c.hang ? std::vector<std::wstring>{L"hang", L"1"} : std::vector<std::wstring>{});
+        Receiver receiver(dir, 0, c.behaviour);
         ASSERT_FALSE(receiver.handle().empty());
-        if (!c.hang) receiver.stop();
+        if (c.behaviour.empty()) receiver.stop();
         const auto run = runMarlet({"-i",
                                     quoted(fontListJson({{testsupport::textOf(dir / "a.ttf"), "A", ""},
                                                          {font.path, "B", ""},
                                                          {testsupport::textOf(dir / "c.ttf"), "C", ""}})),
                                     "-w", receiver.handle(), "-o", testsupport::textOf(dir / "r.json")},
-                                   dir.path(), 60000);
+                                   dir.path(), 60000, c.exe);
         ASSERT_TRUE(run.finished) << "Marlet waited for the window";
         EXPECT_EQ(run.exitCode, 0u);
         EXPECT_EQ(testsupport::readFile(dir / "r.json"), resultJson({1005, 0, 1005}) + "\r\n");
         EXPECT_TRUE(userFontEntry(font.valueName()).has_value());
-        EXPECT_EQ(countLinesWith(run.out, "[窗口消息]\t[跳过]"), 1u) << run.out;
-        expectRecords(receiver.stop(100), c.recorded);
+        EXPECT_EQ(countLinesWith(run.out, "[窗口消息]\t[跳过]"), c.skipLines) << run.out;
+        // A window that answers late ends once it has answered: by then it has recorded all it got.
+        const bool hangs = !c.behaviour.empty() && c.behaviour[0] == L"hang";
+        expectRecords(receiver.stop(hangs ? 100 : 10000), c.recorded);
         forgetUserFont(font);
     }
 }

@@ -6,6 +6,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
+const { noteHarnessFault } = require('./harnessFault.js');
 
 function program(imageName) {
   const buildDir = process.env.VORLA_BUILD_DIR || path.join(__dirname, '..', '..', '..', 'build', 'windows');
@@ -30,18 +31,25 @@ async function start(imageName, options = {}) {
 }
 
 // Starts a stand-in program that creates the file named after '--ready' once it is registered, and waits
-// for it. The returned stop() ends the program, then runs cleanUp.
+// for it. The returned stop() ends the program, then runs cleanUp. A start takes well under a second; one
+// that has not come up within 30 s, or ended first, failed in Wine before the test touched it: the harness
+// is told (harnessFault.js), and runs the test file again in a new session.
 async function launch(exe, args, label, cleanUp) {
   const ready = args[args.indexOf('--ready') + 1];
   const child = spawn(exe, args, { stdio: 'ignore' });
   let exited = null;
   child.on('exit', (code) => { exited = code; });
-  const deadline = Date.now() + 90000;
+  const comeUpMs = 30000;
+  const deadline = Date.now() + comeUpMs;
+  const failed = (what) => {
+    noteHarnessFault(what);
+    return new Error(what);
+  };
   while (!fs.existsSync(ready)) {
-    if (exited !== null) throw new Error(`${label} ended early with code ${exited}`);
+    if (exited !== null) throw failed(`${label} ended early with code ${exited}`);
     if (Date.now() > deadline) {
       child.kill();
-      throw new Error(`${label} did not come up`);
+      throw failed(`${label} did not come up within ${comeUpMs / 1000} s`);
     }
     await new Promise((resolve) => setTimeout(resolve, 50));
   }

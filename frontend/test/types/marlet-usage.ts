@@ -4,7 +4,8 @@ import * as marlet from '../../marlet';
 function batch(fonts: marlet.MarletFont[]): Promise<number[]> {
   return marlet
     .runMarlet('install', fonts, {
-      onProgress: (index: number, status: number) => console.log(index, status),
+      onProgress: (index: number, status: number, answer: marlet.MarletAnswer) =>
+        console.log(index, status, answer.at, answer.threadId, answer.stop),
       onDone: (count: number) => console.log(count),
       timeoutMs: 60000,
     })
