@@ -200,7 +200,8 @@ TEST(FontTable, AFontFileIsUnloadedWhollyBeforeItIsDeleted) {
 
 // A per-user file that an application holds: the update or the uninstall unloads it at once and
 // succeeds, one INFO line says that the file goes later, and the first run after the application
-// let go deletes it (not one before).
+// let go deletes it (not one before). No deletion at the boot: the user can change what a name of
+// the per-user folder is.
 TEST(FontTable, AFileInUseIsUnloadedAtOnceAndDeletedByTheFirstRunAfterItIsFreed) {
     struct Case {
         const char *what;
@@ -236,6 +237,7 @@ TEST(FontTable, AFileInUseIsUnloadedAtOnceAndDeletedByTheFirstRunAfterItIsFreed)
             EXPECT_EQ(std::vector<std::string>{}, log.at(el::Level::Warning));
         }
         EXPECT_EQ(1, recordsNaming(HKEY_CURRENT_USER, copy));
+        EXPECT_EQ(0, rebootDeletionsOf(copy)) << "a per-user file is never deleted by name at the boot";
 
         anotherRun();
         EXPECT_TRUE(exists(copy)) << "deleted while held";

@@ -54,4 +54,10 @@ bool copyFileOverwrite(const std::string &from, const std::string &to) {
     return CopyFileW(source.c_str(), toWidePath(to).c_str(), FALSE) != FALSE;
 }
 
+int unloadFontResource(const std::string &path) {
+    int removed = 0;
+    while (removed < kMostResourceRemovals && removeFontResource(path)) ++removed;
+    return removed;
+}
+
 void broadcastFontChange() { PostMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0); }

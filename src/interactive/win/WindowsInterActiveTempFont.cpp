@@ -41,7 +41,9 @@ int WindowsInterActive::uninstallTempFont(const InteractiveFont *font) {
         return Status::kNotFound;
     }
     int status = Status::kDone;
-    if (removeFontResource(path)) {
+    // Every load of the file, other programs' too: the file is going away, and a loaded file cannot
+    // be deleted.
+    if (unloadFontResource(path) > 0) {
         if (deleteRegularFile(path)) {
             LOG(DEBUG) << "文件\t[删除]\t[成功]\t(" << path << ")";
         } else {
