@@ -49,6 +49,29 @@ def hostile(count):
     return font([(b"name", table)])
 
 
+def face_at(data, at):
+    """An sfnt moved to offset at of a collection: its table offsets count from the file's start."""
+    face = bytearray(data)
+    for i in range(struct.unpack(">H", data[4:6])[0]):
+        record = 12 + 16 * i + 8
+        face[record:record + 4] = struct.pack(">I", struct.unpack(">I", data[record:record + 4])[0] + at)
+    return bytes(face)
+
+
+def collection(fonts, major=1):
+    """A font collection ("ttcf") of the given sfnts, each face with its own tables."""
+    header_size = 12 + 4 * len(fonts) + (12 if major >= 2 else 0)
+    offsets, faces = b"", b""
+    for data in fonts:
+        offsets += struct.pack(">I", header_size + len(faces))
+        faces += face_at(data, header_size + len(faces))
+    return b"ttcf" + struct.pack(">HHI", major, 0, len(fonts)) + offsets + (b"\0" * 12 if major >= 2 else b"") + faces
+
+
+def names_font(full, postscript):
+    return font([(b"name", name_table([win(4, 0x0409, full), win(6, 0x0409, postscript)]))])
+
+
 write("name_table", "plain", font([(b"name", name_table([win(1, 0x0409, "Vorla"), win(4, 0x0409, "Vorla Full"),
                                                         win(6, 0x0409, "Vorla-PS")]))]))
 write("name_table", "languages", font([(b"name", name_table([
@@ -61,6 +84,25 @@ write("name_table", "style-only", font([(b"name", name_table([win(6, 0x0411, "Ni
 write("name_table", "chinese-0-6", font([(b"name", name_table([win(i, 0x0804, "\u4e2d %d" % i) for i in range(7)]))]))
 write("name_table", "hostile-20000", hostile(20000))
 write("name_table", "hostile-65535", hostile(65535))
+
+# Collections: faces in several languages, a face without names, a repeated name, version 2, a
+# face listed twice, and the hostile ones: 4,096 listings of one hostile face, overlapping tables.
+write("name_table", "collection-two", collection([names_font("Alpha", "Alpha-R"), names_font("Alpha Mono", "AlphaMono")]))
+write("name_table", "collection-three", collection([
+    font([(b"name", name_table([win(4, 0x0804, "\u5b8b\u4f53"), win(6, 0x0409, "SimSun")]))]),
+    names_font("Beta", "Beta-R"), font([(b"name", name_table([win(2, 0x0407, "Standard")]))]),
+    names_font("Beta", "Beta-B")], 2))
+two = collection([names_font("Gamma", "Gamma-R"), names_font("Delta", "Delta-R")])
+write("name_table", "collection-face-twice", two[:16] + two[12:16] + two[20:])
+hostile_face = hostile(65535)
+write("name_table", "collection-hostile-face", b"ttcf" + struct.pack(">HHI", 1, 0, 0xFFFFFFFF) +
+      struct.pack(">I", 12 + 4 * 4096) * 4096 + face_at(hostile_face, 12 + 4 * 4096))
+overlap = b"ttcf" + struct.pack(">HHI", 1, 0, 2000)
+start = 12 + 4 * 2000
+overlap += b"".join(struct.pack(">I", start + 28 * i) for i in range(2000))
+overlap += b"".join(struct.pack(">IHHHH", 0x00010000, 1, 0, 0, 0) + b"name" + struct.pack(">III", 0, start + i, 0xFFFFFFFF)
+                    for i in range(2000))
+write("name_table", "collection-overlapping", overlap + hostile(5000)[28:])
 
 lists = {
     "plain": '[{"family":"A","path":"C:\\\\f\\\\a.ttf","postscriptName":"A-R","style":"Regular"}]',

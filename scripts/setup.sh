@@ -9,7 +9,7 @@ packages=(
   wine64 xvfb xauth
   libeasyloggingpp-dev rapidjson-dev googletest
   clang-14 libclang-rt-14-dev clang-format-14
-  fonts-dejavu-core locales
+  fonts-dejavu-core locales python3-fonttools
   nodejs npm
 )
 missing=()

@@ -8,6 +8,7 @@
 #include "support/CoreFixtures.h"
 #include "support/InstalledFonts.h"
 #include "support/LogCapture.h"
+#include "support/MarletRuns.h"
 #include "support/MiniFont.h"
 #include "support/TestSupport.h"
 
@@ -269,8 +270,9 @@ TEST(ConvergeInstall, AnUpdateNeverDeletesFromTheAllUsersFolder) {
 // Through Marlet: batches ended at any moment, and batches at the same time.
 namespace {
 
-std::wstring marletExe() { return (testsupport::buildDir() / L"Marlet.exe").wstring(); }
-std::wstring faultyMarletExe() { return testsupport::testProgram(L"MarletFaults.exe"); }
+using marletrun::faultyMarletExe;
+using marletrun::marlet;
+using marletrun::marletExe;
 
 struct BatchFont {
     std::string path, bytes, valueName, base;
@@ -292,16 +294,9 @@ std::vector<BatchFont> makeBatch(const fs::path &dir, const std::string &tag, in
 }
 
 std::string listFile(const fs::path &dir, const std::vector<BatchFont> &fonts, const char *name) {
-    std::string json = "[";
-    for (const BatchFont &f : fonts) {
-        std::string path;
-        for (char c : f.path) path += c == '\\' ? std::string("\\\\") : std::string(1, c);
-        json += std::string(json.size() > 1 ? "," : "") + "{\"family\":\"x\",\"path\":\"" + path +
-                "\",\"postscriptName\":\"\",\"style\":\"Regular\"}";
-    }
-    const fs::path file = dir / name;
-    testsupport::writeFile(file, json + "]");
-    return "@" + testsupport::textOf(file);
+    std::vector<std::string> paths;
+    for (const BatchFont &f : fonts) paths.push_back(f.path);
+    return marletrun::fontListFile(dir, paths, "x", name);
 }
 
 // The list of a batch's installed copies (what an uninstall is handed).
@@ -336,14 +331,6 @@ Tally tally(const std::vector<BatchFont> &fonts) {
         }
     }
     return t;
-}
-
-testsupport::RunResult marlet(const std::wstring &program, const std::string &flag, const std::string &list,
-                              const fs::path &dir, const std::string &faultAt = "") {
-    SetEnvironmentVariableW(L"VORLA_FAULT_AT", faultAt.empty() ? nullptr : vorla::utf8ToWide(faultAt).c_str());
-    const auto result = testsupport::runProgram(program, {vorla::utf8ToWide(flag), vorla::utf8ToWide(list)}, dir, dir);
-    SetEnvironmentVariableW(L"VORLA_FAULT_AT", nullptr);
-    return result;
 }
 
 void forgetBatch(const std::vector<BatchFont> &fonts) {

@@ -203,8 +203,11 @@ std::string fullPathText(const std::string &path) {
 }
 
 // A journal record of this run for a file it is about to delete (Journal.h); "" when it could not
-// be written, with one WARNING line (the step goes on: only a kill in between needs the record).
+// be written, with one WARNING line (the step goes on: only a kill in between needs the record),
+// and for a text that is no full disk path (a bare file name of an all-users entry), which no
+// record could name.
 std::string journalDeletion(HKEY root, const std::string &path) {
+    if (!safefile::nameable(utf8ToWide(path), safefile::Network::Refused)) return {};
     const std::string record = journal::add(root, fullPathText(path));
     if (record.empty()) LOG(WARNING) << scopeTag(root) << "\t[未完成的卸载]\t[记录失败]\t(" << path << ")";
     return record;
