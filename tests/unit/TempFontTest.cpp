@@ -69,6 +69,20 @@ TEST_F(TempFont, InstallThenUninstallDeletesTheFileAndASecondUninstallFindsNoFil
               log.at(el::Level::Error));
 }
 
+// Loads count (Wine 8 counts them too): a file activated twice is removed wholly by one uninstall,
+// which deletes it, so no load of a deleted file is left in the session.
+TEST_F(TempFont, AFileActivatedTwiceIsRemovedWhollyByOneUninstall) {
+    std::string family;
+    const std::string path = makeFont(dir, "twice", &family);
+    const InteractiveFont font = fontOf(family, path);
+    ASSERT_EQ(Status::kDone, interactive.installTempFont(&font));
+    ASSERT_EQ(Status::kDone, interactive.installTempFont(&font));
+
+    EXPECT_EQ(Status::kDone, interactive.uninstallTempFont(&font));
+    EXPECT_FALSE(fs::exists(testsupport::pathOf(path)));
+    EXPECT_FALSE(removeFontResource(path)) << "a load of the deleted file was left";
+}
+
 // A file the platform does not register: a missing file (1005), a file that is not a font (1007).
 TEST_F(TempFont, InstallOfAFileThePlatformCannotRegisterFailsWithoutBroadcast) {
     struct Case {
