@@ -260,65 +260,84 @@ TEST(Attacks, AnEntryNamingAPipeOrTheConsoleStallsNoInstall) {
     }
 }
 
-// Journal records the user forges (HKCU\Software\Vorla\Journal) can only make a run delete, from the
-// per-user fonts folder, a file that no entry names: not a file elsewhere, not one of the all-users
-// folder, not a named font, and no pipe is opened. A live run's record waits for its run.
+// Journal records the user forges (HKCU\Software\Vorla\Journal), of either kind, can only make a run
+// delete, from the per-user fonts folder, a file that no entry names: not a file elsewhere, not one
+// of the all-users folder, not a named font, and no pipe is opened. A live run's deletion record
+// waits for its run; a record of a file in use is tried whatever run wrote it.
 TEST(Attacks, ForgedJournalRecordsDeleteOnlyUnnamedPerUserFiles) {
     struct Record {
         const char *what;
         std::string path;
         bool liveRun;
         bool named;        // a per-user entry names the file
-        bool deleted;      // the finishing deletes the file
-        bool recordStays;  // the record is still there afterwards
+        bool deleted;      // the finishing deletes the file (a deletion record)
+        bool recordStays;  // the record is still there afterwards (a deletion record)
     };
     fs::create_directories(utf8ToWide(userFonts()));
-    const std::string tag = uniqueFamily("Journal");
-    const std::vector<Record> records = {
-        {"a file outside the fonts folders", kVictim + "\\" + tag + ".ttf", false, false, false, false},
-        {"a file of the all-users fonts folder", systemFontsFolder() + tag + ".ttf", false, false, false, false},
-        {"a per-user font an entry names", userFonts() + "\\" + tag + "-named.ttf", false, true, false, false},
-        {"a pipe", "\\\\.\\pipe\\" + tag, false, false, false, false},
-        {"a live run's unnamed per-user file", userFonts() + "\\" + tag + "-live.ttf", true, false, false, true},
-        {"a dead run's unnamed per-user file", userFonts() + "\\" + tag + "-dead.ttf", false, false, true, false},
-    };
-    const std::wstring key = utf8ToWide(journal::keyOf(HKEY_CURRENT_USER));
-    unsigned counter = 0;
-    std::vector<std::string> names;
-    for (const Record &r : records) {
-        if (r.path.find("pipe") == std::string::npos) writeFile(r.path, sfnt::miniFont({tag, "", "", ""}));
-        if (r.named) setRawFontValue(HKEY_CURRENT_USER, tag + " (TrueType)", REG_SZ, r.path);
-        // A run that never lived (no process has the id 0xFFFFFFF0), or this one.
-        const vorla::RunStamp run = r.liveRun ? vorla::thisRun() : vorla::RunStamp{0xFFFFFFF0u, 1};
-        char name[64];
-        std::snprintf(name, sizeof name, "%lu-%llx-%u", static_cast<unsigned long>(run.process),
-                      static_cast<unsigned long long>(run.start), 900000 + counter++);
-        names.push_back(name);
-        const std::wstring data = utf8ToWide(r.path);
-        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), utf8ToWide(names.back()).c_str(), REG_SZ,
-                                  data.c_str(), static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
-                  ERROR_SUCCESS);
-    }
-    const auto before = victimFiles();
-
-    EXPECT_EQ(journal::finishDeadRuns(HKEY_CURRENT_USER), 1);
-
-    EXPECT_EQ(victimFiles(), before);
-    for (size_t i = 0; i < records.size(); ++i) {
-        const Record &r = records[i];
-        SCOPED_TRACE(r.what);
-        if (r.path.find("pipe") == std::string::npos) {
-            EXPECT_EQ(exists(r.path), !r.deleted);
+    for (const journal::Kind kind : {journal::Kind::Deletion, journal::Kind::InUse}) {
+        const bool inUse = kind == journal::Kind::InUse;
+        SCOPED_TRACE(inUse ? "in use" : "deletion");
+        const std::string tag = uniqueFamily(inUse ? "JournalInUse" : "Journal");
+        const std::vector<Record> records = {
+            {"a file outside the fonts folders", kVictim + "\\" + tag + ".ttf", false, false, false, false},
+            {"a file of the all-users fonts folder", systemFontsFolder() + tag + ".ttf", false, false, false, false},
+            {"a per-user font an entry names", userFonts() + "\\" + tag + "-named.ttf", false, true, false, false},
+            {"a pipe", "\\\\.\\pipe\\" + tag, false, false, false, false},
+            {"a live run's unnamed per-user file", userFonts() + "\\" + tag + "-live.ttf", true, false, false, true},
+            {"a dead run's unnamed per-user file", userFonts() + "\\" + tag + "-dead.ttf", false, false, true, false},
+        };
+        const std::wstring key = utf8ToWide(journal::keyOf(HKEY_CURRENT_USER));
+        unsigned counter = 0;
+        std::vector<std::string> names;
+        for (const Record &r : records) {
+            if (r.path.find("pipe") == std::string::npos) writeFile(r.path, sfnt::miniFont({tag, "", "", ""}));
+            if (r.named) setRawFontValue(HKEY_CURRENT_USER, tag + " (TrueType)", REG_SZ, r.path);
+            // A run that never lived (no process has the id 0xFFFFFFF0), or this one.
+            const vorla::RunStamp run = r.liveRun ? vorla::thisRun() : vorla::RunStamp{0xFFFFFFF0u, 1};
+            char name[80];
+            std::snprintf(name, sizeof name, "%s%lu-%llx-%u", inUse ? "in-use-" : "",
+                          static_cast<unsigned long>(run.process), static_cast<unsigned long long>(run.start),
+                          900000 + counter++);
+            names.push_back(name);
+            const std::wstring data = utf8ToWide(r.path);
+            ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), utf8ToWide(names.back()).c_str(), REG_SZ,
+                                      data.c_str(), static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
+                      ERROR_SUCCESS);
         }
-        const auto listed = journal::records(HKEY_CURRENT_USER);
-        const bool stays = std::any_of(listed.begin(), listed.end(),
-                                       [&](const journal::Record &l) { return l.name == names[i]; });
-        EXPECT_EQ(stays, r.recordStays);
-        journal::remove(HKEY_CURRENT_USER, names[i]);
-        std::error_code ignored;
-        fs::remove(utf8ToWide(r.path), ignored);
+        const auto before = victimFiles();
+
+        // The other kind's finishing leaves these records alone.
+        if (inUse) {
+            journal::finishDeadRuns(HKEY_CURRENT_USER);
+        } else {
+            journal::retryFilesInUse(HKEY_CURRENT_USER);
+        }
+        const auto untouched = journal::records(HKEY_CURRENT_USER);
+        for (const std::string &name : names) {
+            EXPECT_TRUE(std::any_of(untouched.begin(), untouched.end(), [&](const journal::Record &l) {
+                return l.name == name;
+            })) << name;
+        }
+        EXPECT_EQ(inUse ? journal::retryFilesInUse(HKEY_CURRENT_USER) : journal::finishDeadRuns(HKEY_CURRENT_USER),
+                  inUse ? 2 : 1);
+
+        EXPECT_EQ(victimFiles(), before);
+        for (size_t i = 0; i < records.size(); ++i) {
+            const Record &r = records[i];
+            SCOPED_TRACE(r.what);
+            if (r.path.find("pipe") == std::string::npos) {
+                EXPECT_EQ(exists(r.path), !(r.deleted || (inUse && r.liveRun)));
+            }
+            const auto listed = journal::records(HKEY_CURRENT_USER);
+            const bool stays = std::any_of(listed.begin(), listed.end(),
+                                           [&](const journal::Record &l) { return l.name == names[i]; });
+            EXPECT_EQ(stays, r.recordStays && !inUse);
+            journal::remove(HKEY_CURRENT_USER, names[i]);
+            std::error_code ignored;
+            fs::remove(utf8ToWide(r.path), ignored);
+        }
+        deleteRawFontValue(HKEY_CURRENT_USER, tag + " (TrueType)");
     }
-    deleteRawFontValue(HKEY_CURRENT_USER, tag + " (TrueType)");
 }
 
 // ---------------------------------------------------------------------------------------

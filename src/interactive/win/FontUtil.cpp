@@ -54,8 +54,10 @@ bool copyFileOverwrite(const std::string &from, const std::string &to) {
     return CopyFileW(source.c_str(), toWidePath(to).c_str(), FALSE) != FALSE;
 }
 
-bool addFontResource(const std::string &path) { return AddFontResourceW(utf8ToWide(path).c_str()) > 0; }
-
-bool removeFontResource(const std::string &path) { return RemoveFontResourceW(utf8ToWide(path).c_str()) != FALSE; }
+int unloadFontResource(const std::string &path) {
+    int removed = 0;
+    while (removed < kMostResourceRemovals && removeFontResource(path)) ++removed;
+    return removed;
+}
 
 void broadcastFontChange() { PostMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0); }

@@ -125,6 +125,15 @@ bool copyFileOverwrite(const std::string &from, const std::string &to);
 bool addFontResource(const std::string &path);     // AddFontResourceW
 bool removeFontResource(const std::string &path);  // RemoveFontResourceW
 void broadcastFontChange();                        // WM_FONTCHANGE posted to HWND_BROADCAST
+// The platform's font table counts loads: a file loaded twice needs two removals. A file that is
+// going away has its resource removed until the platform says it is not loaded, at most this often
+// (the loads of other programs end too). The number of removals; 0 when the first one failed.
+constexpr int kMostResourceRemovals = 64;
+int unloadFontResource(const std::string &path);
+// True when a process holds the file open without delete sharing (an open for deletion meets a
+// sharing violation): the platform's font table holds a loaded font file that way on Windows, and
+// so does an application that has the file open.
+bool heldOpen(const std::string &path);
 
 // ---------------------------------------------------------------------------
 // Font registry entries and fonts folders.
@@ -179,12 +188,48 @@ std::string localFontsFolder();
 bool isSystemFontPath(const std::string &path);
 
 // ---------------------------------------------------------------------------
+// Deleting font files. A loaded font file cannot be opened for deletion on Windows, and a file an
+// application holds cannot be deleted even once it is unloaded: every step that deletes a font file
+// checks where the file lies, removes its resource (unloadFontResource), then deletes it, and a
+// file in use is finished later (Journal.h), in the all-users folder also at the next boot.
+enum class FontFileRemoval {
+    Deleted,
+    InUse,    // unloaded, but held open elsewhere: still there
+    Refused,  // still there, not held open (no right to delete it, or it cannot be opened)
+    Outside,  // the opened file does not lie directly in the fonts folder of the step's scope: untouched
+    Missing
+};
+// The removal of the file at path for a step of root's scope (HKEY_CURRENT_USER: the per-user
+// fonts folder; otherwise the all-users one). file gets the final path of the file when it lay there.
+FontFileRemoval removeFontFile(HKEY root, const std::string &path, std::wstring &file);
+// What became of a file a step deleted.
+enum class FontFileFate {
+    Deleted,
+    Later,    // in use: unloaded, and recorded to be finished later (one INFO line)
+    Kept,     // in use and not recorded, or refused: kept (one WARNING line)
+    Outside,  // not in the fonts folder of the scope: kept
+    Missing
+};
+// removeFontFile, and a file in use recorded to be finished later: an in-use record of root's
+// journal, which every later run retries; in the all-users folder also a deletion at the next boot
+// (MoveFileExW with MOVEFILE_DELAY_UNTIL_REBOOT, administrators only). what holds the log line's
+// tags after the scope's ("[字体卸载]\t[文件被占用]"): the INFO line is what, "[稍后删除]" (and
+// "[重启时删除]" with the boot's deletion) and the path; the WARNING line what, "[保留]", the path.
+FontFileFate deleteFontFile(HKEY root, const std::string &path, const std::string &what);
+// The files that PendingFileRenameOperations names (to be deleted, moved away or replaced at the next
+// boot), as full paths without the "\??\" form; empty when there are none or the value cannot be read.
+std::vector<std::wstring> pendingAtBoot();
+bool listedAtBoot(const std::vector<std::wstring> &pending, const std::wstring &path);
+
+// ---------------------------------------------------------------------------
 // Permanent install and uninstall (no lock here; the caller serialises).
 // The copy goes into folder (made when missing for the current user) under the source's base
 // name made safe, or the first free name of its chain (0_name, 1_name, ...), created without
-// replacing anything. A folder that leads elsewhere than its text in an elevated process is
+// replacing anything; a name that PendingFileRenameOperations lists is not free (the boot would
+// delete or replace the copy). A folder that leads elsewhere than its text in an elevated process is
 // refused (1013, one ERROR line). The uninstall deletes the file only when the opened file
-// lies in a fonts folder; elsewhere it is kept with one WARNING line (status 0).
+// lies in a fonts folder; elsewhere it is kept with one WARNING line (status 0). A file in use
+// is unregistered and unloaded with status 0 and finished later (deleteFontFile).
 int installFontFile(HKEY root, const std::string &family, const std::string &path, const std::string &folder);
 // 0, 1005, 1007 (the platform refused to load the copy; entry and copy undone), 1011, 1013, 1111.
 int persistentFontInstall(HKEY root, const std::string &family, const std::string &path);

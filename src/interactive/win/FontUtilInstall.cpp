@@ -21,12 +21,6 @@ namespace {
 using vorla::utf8ToWide;
 using vorla::wideToUtf8;
 
-// The fonts folder whose files a step of root's scope may delete: an entry under
-// HKEY_CURRENT_USER, which the user writes, never reaches the all-users folder.
-safefile::FolderScope folderScope(HKEY root) {
-    return root == HKEY_CURRENT_USER ? safefile::FolderScope::CurrentUser : safefile::FolderScope::AllUsers;
-}
-
 // ---------------------------------------------------------------------------
 // Test builds only (VORLA_FAULT_SEAM, never set for the shipped binaries): the process ends at
 // once, as a kill would end it, after the named step of the font whose path holds the text of
@@ -172,14 +166,19 @@ std::string chooseValueName(const winreg::KeyHandle &key, const std::string &nam
     return {};
 }
 
+// How far a walk along the free-name chain of one base name goes.
+constexpr unsigned kMostChainTries = 100000;
+
 // A copy identical to the source on the free-name chain of base (up to the first free name),
-// named by no entry or by valueName's only; "" when there is none.
+// named by no entry or by valueName's only; "" when there is none. A name that the next boot
+// deletes or replaces (pending) is passed over: such a copy would vanish under its entry.
 std::wstring reusableCopy(HKEY root, const winreg::KeyHandle &key, const safefile::FontsFolder &fonts,
-                          const std::wstring &base, HANDLE source, const std::string &valueName) {
-    constexpr unsigned kMostTries = 100000;
-    for (unsigned n = 0; n < kMostTries; ++n) {
+                          const std::wstring &base, HANDLE source, const std::string &valueName,
+                          const std::vector<std::wstring> &pending) {
+    for (unsigned n = 0; n < kMostChainTries; ++n) {
         const std::wstring name = safefile::chainName(base, n);
         const std::wstring path = fonts.path() + L"\\" + name;
+        if (listedAtBoot(pending, path)) continue;
         const vorla::UniqueFileHandle copy = safefile::openInFolder(fonts, name);
         if (!copy) {
             if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
@@ -190,6 +189,18 @@ std::wstring reusableCopy(HKEY root, const winreg::KeyHandle &key, const safefil
         if (owner.empty() || owner == valueName) return path;
     }
     return {};
+}
+
+// The first name of the chain of base that nothing takes: no file has it and the next boot does
+// not delete or replace a file of that name (a copy under it would go at the boot).
+std::wstring freeChainName(const safefile::FontsFolder &fonts, const std::wstring &base,
+                           const std::vector<std::wstring> &pending) {
+    for (unsigned n = 0; n < kMostChainTries; ++n) {
+        const std::wstring name = safefile::chainName(base, n);
+        const std::wstring path = fonts.path() + L"\\" + name;
+        if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && !listedAtBoot(pending, path)) return name;
+    }
+    return base;
 }
 
 // The full path of a file handed to a step, as its journal record holds it.
@@ -209,26 +220,19 @@ std::string journalDeletion(HKEY root, const std::string &path) {
     return record;
 }
 
-// The step's record goes once its file is gone, or must stay (outside the fonts folders); a file
-// that could not be deleted (held open elsewhere) keeps it, for a later run to finish.
-void closeDeletion(HKEY root, const std::string &record, const std::string &path, safefile::DeleteOutcome outcome) {
-    if (record.empty()) return;
-    if (outcome == safefile::DeleteOutcome::NotDeleted && fileExists(path)) return;
+// The step's deletion record goes once its file is gone, is recorded as a file in use, or must
+// stay (outside the fonts folders); a file kept otherwise keeps it, for a later run to finish.
+void closeDeletion(HKEY root, const std::string &record, FontFileFate fate) {
+    if (record.empty() || fate == FontFileFate::Kept) return;
     journal::remove(root, record);
 }
 
 // An update replaced the entry's older copy of the same font: its resource and file go, only
 // when no other entry names it (in any form) and it lies in a fonts folder. A copy held open by
-// another process stays, with one warning line.
-safefile::DeleteOutcome retireOldCopy(HKEY root, const winreg::KeyHandle &key, const std::string &old) {
-    if (fileNaming(root, key, old) != FileNaming::Unnamed) return safefile::DeleteOutcome::Outside;
-    const safefile::DeleteOutcome deleted = safefile::deleteInFolders(
-        utf8ToWide(old), safefile::deletableFolders(safefile::processElevated(), folderScope(root)),
-        [&] { removeFontResource(old); });
-    if (deleted == safefile::DeleteOutcome::NotDeleted && fileExists(old)) {
-        LOG(WARNING) << scopeTag(root) << "\t[字体安装]\t[旧版本文件被占用]\t[保留]\t(" << old << ")";
-    }
-    return deleted;
+// another program is unloaded and goes later (deleteFontFile).
+FontFileFate retireOldCopy(HKEY root, const winreg::KeyHandle &key, const std::string &old) {
+    if (fileNaming(root, key, old) != FileNaming::Unnamed) return FontFileFate::Outside;
+    return deleteFontFile(root, old, "[字体安装]\t[旧版本文件被占用]");
 }
 
 // True when the file opens as a font file: an sfnt version of TrueType (0x00010000 or 'true'), of
@@ -250,14 +254,18 @@ void removeLeftovers(const safefile::FontsFolder &fonts) {
     std::call_once(once, [&] { safefile::removeDeadTemporaries(fonts); });
 }
 
-// What dead runs left in the journal, once per process, under the install lock: the per-user
-// records, and elevated also the all-users ones.
-void finishDeadRuns() {
+// What the journal holds, under the install lock: the deletions that dead runs left, once per
+// process, and the files in use, at every install and uninstall (a program may let go of a file at
+// any moment, and the library lives as long as its front end). The per-user records, and elevated
+// also the all-users ones.
+void finishJournal() {
     static std::once_flag once;
     std::call_once(once, [] {
         journal::finishDeadRuns(HKEY_CURRENT_USER);
         if (safefile::processElevated()) journal::finishDeadRuns(HKEY_LOCAL_MACHINE);
     });
+    journal::retryFilesInUse(HKEY_CURRENT_USER);
+    if (safefile::processElevated()) journal::retryFilesInUse(HKEY_LOCAL_MACHINE);
 }
 
 // ---------------------------------------------------------------------------
@@ -323,11 +331,13 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
         lock.logCode();
         return Status::kRegistry;  // the copy goes with its handle
     }
-    finishDeadRuns();
+    finishJournal();
+    const std::wstring base = safefile::safeBaseName(utf8ToWide(fileNameOf(path)));
+    const std::vector<std::wstring> pending = pendingAtBoot();
     winreg::KeyHandle key = openFontsKey(root);
     if (!key) {
         // As before, a copy stays without an entry (the same install run again takes it).
-        if (copy.renameInFolder(fonts, safefile::safeBaseName(utf8ToWide(fileNameOf(path))))) copy.keep();
+        if (copy.renameInFolder(fonts, freeChainName(fonts, base, pending))) copy.keep();
         return Status::kRegistry;
     }
 
@@ -338,15 +348,16 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
         LOG(ERROR) << scopeTag(root) << "\t[字体安装]\t[没有可用的注册表名]\t(" << name << ")";
         return Status::kRegistry;  // the copy goes with its handle
     }
-    const std::wstring base = safefile::safeBaseName(utf8ToWide(fileNameOf(path)));
-    const std::wstring reused = reusableCopy(root, key, fonts, base, source.file.get(), valueName);
+    const std::wstring reused = reusableCopy(root, key, fonts, base, source.file.get(), valueName, pending);
     std::string destination;
     safefile::FileIdentity copied;
     if (!reused.empty()) {
         copy.discard();
         destination = wideToUtf8(reused);
     } else {
-        if (!copy.renameInFolder(fonts, base)) return Status::kCopy;
+        // The chain's first name that nothing takes; one taken meanwhile by another program moves
+        // on along the chain of that name.
+        if (!copy.renameInFolder(fonts, freeChainName(fonts, base, pending))) return Status::kCopy;
         destination = wideToUtf8(copy.path());
         // The platform opens a font file to load it with read sharing only: no handle of ours
         // with write or delete access may stay open across the load. What the copy is stays known.
@@ -368,8 +379,10 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
     // 7. The font resource, so that the font is usable in this session at once. A file the
     // platform cannot load as a font would leave an entry that no uninstall could remove:
     // the entry goes back to what it was and a copy made here is deleted, only while the name
-    // still holds the very file made in step 5.
-    if (!addFontResource(destination)) {
+    // still holds the very file made in step 5. Loads count: a reused copy that the entry named
+    // already and that the platform holds loaded (open without delete sharing) is not loaded again.
+    const bool loaded = !reused.empty() && safefile::samePath(utf8ToWide(previous), reused) && heldOpen(destination);
+    if (!loaded && !addFontResource(destination)) {
         if (previous.empty()) {
             removeFontEntry(root, key, valueName);
         } else {
@@ -381,8 +394,9 @@ int installExistingFile(HKEY root, const std::string &family, const std::string 
     }
     stepDone(path, "loaded");
 
-    // 8. An update (the entry named another copy of the same font): the older copy goes.
-    if (update) closeDeletion(root, record, previous, retireOldCopy(root, key, previous));
+    // 8. An update (the entry named another copy of the same font): the older copy goes, every
+    // load of it first.
+    if (update) closeDeletion(root, record, retireOldCopy(root, key, previous));
     return Status::kDone;
 }
 
@@ -407,13 +421,11 @@ int loggedInstall(HKEY root, int status) {
 }
 
 // A per-user font file that no entry names: an uninstall ended between deleting the entry and
-// deleting the file. Its resource and the file go, when the opened file lies in the per-user
-// fonts folder; false (nothing done) anywhere else.
+// deleting the file. Its resource and the file go (a file in use later), when the opened file
+// lies in the per-user fonts folder; false (nothing done) anywhere else.
 bool removeUnnamedUserFont(const std::string &path) {
-    const safefile::DeleteOutcome deleted = safefile::deleteInFolders(
-        utf8ToWide(path), safefile::deletableFolders(safefile::processElevated(), safefile::FolderScope::CurrentUser),
-        [&] { removeFontResource(path); });
-    return deleted == safefile::DeleteOutcome::Deleted;
+    const FontFileFate fate = deleteFontFile(HKEY_CURRENT_USER, path, "[字体卸载]\t[文件被占用]");
+    return fate == FontFileFate::Deleted || fate == FontFileFate::Later;
 }
 
 }  // namespace
@@ -438,7 +450,9 @@ int persistentFontInstall(HKEY root, const std::string &family, const std::strin
 // record of the file, then the entry, then the file, then the record. A kill before the entry is
 // deleted leaves the font registered (the next session loads it again); a kill after it leaves
 // a file that no entry names with its record, which the next install or uninstall of any font
-// finishes once this run is gone (Journal.h). No step leaves an entry naming a missing file. The
+// finishes once this run is gone (Journal.h). A file that a program holds open is unregistered
+// and unloaded all the same; its record becomes one of a file in use, which every later run
+// tries again until the file goes. No step leaves an entry naming a missing file. The
 // session's install lock keeps an install of the same file from writing its entry between the
 // lookup and the deletion.
 int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std::string & /*postscriptName*/,
@@ -457,7 +471,7 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
         LOG(INFO) << tag << "\t" << std::string(144, '-');
         return Status::kRegistry;
     }
-    finishDeadRuns();
+    finishJournal();
 
     // 1. The entry naming the file, in the Fonts key opened once for the whole uninstall.
     const winreg::KeyHandle key = openKey(root);
@@ -480,10 +494,10 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
     const std::string loaded = readFontEntry(key, entryName);
     const std::string resource = loaded.find('\\') == std::string::npos ? path : loaded;
 
-    // 2. The font resource, 3. the journal record, 4. the entry, 5. the file (a file held open
-    // elsewhere stays on disk, and so does its record), 6. the record.
+    // 2. The font resource, every load of it, 3. the journal record, 4. the entry, 5. the file (a
+    // file held open elsewhere stays on disk and is recorded to go later), 6. the record.
     int status = Status::kDone;
-    if (!removeFontResource(resource)) {
+    if (unloadFontResource(resource) == 0) {
         LOG(DEBUG) << tag << "\t[系统列表]\t[删除]\t[失败]\t(" << path << ")";
         status = Status::kResourceRemove;
     } else {
@@ -498,13 +512,12 @@ int persistentFontUnInstall(HKEY root, const std::string & /*family*/, const std
             stepDone(path, "unregistered");
             // The file goes only when the opened file lies in a fonts folder; one named elsewhere
             // (by an entry another program wrote, or through a link) is unregistered but kept.
-            const safefile::DeleteOutcome deleted = safefile::deleteInFolders(
-                utf8ToWide(path), safefile::deletableFolders(safefile::processElevated(), folderScope(root)));
-            if (deleted == safefile::DeleteOutcome::Outside) {
+            const FontFileFate deleted = deleteFontFile(root, path, "[字体卸载]\t[文件被占用]");
+            if (deleted == FontFileFate::Outside) {
                 LOG(WARNING) << tag << "\t[字体卸载]\t[文件不在字体目录]\t[保留]\t(" << path << ")";
             }
             stepDone(path, "deleted");
-            closeDeletion(root, record, path, deleted);
+            closeDeletion(root, record, deleted);
             LOG(INFO) << tag << "\t[字体卸载]\t[成功]\t(" << 0 << ")";
         }
     }

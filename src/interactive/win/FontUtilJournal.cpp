@@ -6,8 +6,10 @@
 #include "common/SafeFile.h"
 #include "easylogging++.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 using vorla::utf8ToWide;
 
@@ -36,8 +38,32 @@ bool parseName(const std::string &name, vorla::RunStamp &run) {
     return true;
 }
 
-safefile::FolderScope scopeOf(HKEY root) {
-    return root == HKEY_CURRENT_USER ? safefile::FolderScope::CurrentUser : safefile::FolderScope::AllUsers;
+constexpr const char *kInUsePrefix = "in-use-";
+
+// "<id>-<start, hex>-<n>" of this run, after prefix.
+std::string recordName(const char *prefix) {
+    static std::atomic<unsigned> counter{0};
+    const vorla::RunStamp run = vorla::thisRun();
+    char name[80] = {};
+    std::snprintf(name, sizeof name, "%s%lu-%llx-%u", prefix, static_cast<unsigned long>(run.process),
+                  static_cast<unsigned long long>(run.start), counter++);
+    return name;
+}
+
+std::string write(HKEY root, const std::string &name, const std::string &path) {
+    winreg::KeyHandle key;
+    if (key.create(root, keyOf(root)) != ERROR_SUCCESS || key.setString(name, path) != ERROR_SUCCESS) return {};
+    return name;
+}
+
+// Whether the record's file may be deleted: Unnamed only when its text is a disk path and no entry
+// of root's Fonts key (opened once per finishing, ERROR_FILE_NOT_FOUND when there is none) names it.
+FileNaming namingOf(HKEY root, const winreg::KeyHandle &fonts, LONG opened, const Record &record) {
+    // A record names a file of the fonts folder; one whose text is no disk path (a pipe, a device,
+    // a share) names no such file and is never opened.
+    if (!safefile::nameable(utf8ToWide(record.path), safefile::Network::Refused)) return FileNaming::Named;
+    if (opened == ERROR_SUCCESS) return fileNaming(root, fonts, record.path);
+    return opened == ERROR_FILE_NOT_FOUND ? FileNaming::Unnamed : FileNaming::Unknown;
 }
 
 }  // namespace
@@ -46,16 +72,9 @@ const char *keyOf(HKEY root) {
     return root == HKEY_CURRENT_USER ? "Software\\Vorla\\Journal" : "SOFTWARE\\Vorla\\Journal";
 }
 
-std::string add(HKEY root, const std::string &path) {
-    static std::atomic<unsigned> counter{0};
-    const vorla::RunStamp run = vorla::thisRun();
-    char name[64] = {};
-    std::snprintf(name, sizeof name, "%lu-%llx-%u", static_cast<unsigned long>(run.process),
-                  static_cast<unsigned long long>(run.start), counter++);
-    winreg::KeyHandle key;
-    if (key.create(root, keyOf(root)) != ERROR_SUCCESS || key.setString(name, path) != ERROR_SUCCESS) return {};
-    return name;
-}
+std::string add(HKEY root, const std::string &path) { return write(root, recordName(""), path); }
+
+std::string addInUse(HKEY root, const std::string &path) { return write(root, recordName(kInUsePrefix), path); }
 
 bool remove(HKEY root, const std::string &name) {
     winreg::KeyHandle key;
@@ -73,7 +92,11 @@ std::vector<Record> records(HKEY root) {
     try {
         for (winreg::StringValue &value : key.listStrings()) {
             Record record;
-            if (value.type != REG_SZ || !parseName(value.name, record.run)) continue;
+            const bool inUse = value.name.rfind(kInUsePrefix, 0) == 0;
+            record.kind = inUse ? Kind::InUse : Kind::Deletion;
+            if (value.type != REG_SZ ||
+                !parseName(value.name.substr(inUse ? std::strlen(kInUsePrefix) : 0), record.run))
+                continue;
             record.name = std::move(value.name);
             record.path = std::move(value.text);
             found.push_back(std::move(record));
@@ -92,32 +115,42 @@ int finishDeadRuns(HKEY root) {
     const LONG opened = fonts.open(root, kFontsKey);
     int deleted = 0;
     for (const Record &record : all) {
-        if (vorla::runLives(record.run)) continue;
-        const std::wstring path = utf8ToWide(record.path);
-        // A record names a file an uninstall was deleting; one whose text is no disk path (a
-        // pipe, a device, a share) names no such file and is never opened.
-        if (!safefile::nameable(path, safefile::Network::Refused)) {
-            remove(root, record.name);
-            continue;
-        }
-        FileNaming naming = FileNaming::Unnamed;  // no Fonts key: no entry names anything
-        if (opened == ERROR_SUCCESS) {
-            naming = fileNaming(root, fonts, record.path);
-        } else if (opened != ERROR_FILE_NOT_FOUND) {
-            naming = FileNaming::Unknown;
-        }
+        if (record.kind != Kind::Deletion || vorla::runLives(record.run)) continue;
+        const FileNaming naming = namingOf(root, fonts, opened, record);
         if (naming == FileNaming::Unknown) continue;  // nothing known: a later run tries again
         if (naming == FileNaming::Unnamed) {
-            const safefile::DeleteOutcome outcome = safefile::deleteInFolders(
-                path, safefile::deletableFolders(safefile::processElevated(), scopeOf(root)),
-                [&] { removeFontResource(record.path); });
-            if (outcome == safefile::DeleteOutcome::Deleted) {
+            const FontFileFate fate = deleteFontFile(root, record.path, "[未完成的卸载]\t[文件被占用]");
+            if (fate == FontFileFate::Deleted) {
                 ++deleted;
                 LOG(INFO) << scopeTag(root) << "\t[未完成的卸载]\t[文件已删除]\t(" << record.path << ")";
-            } else if (outcome == safefile::DeleteOutcome::NotDeleted &&
-                       GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-                LOG(WARNING) << scopeTag(root) << "\t[未完成的卸载]\t[文件被占用]\t[保留]\t(" << record.path << ")";
-                continue;
+            } else if (fate == FontFileFate::Kept) {
+                continue;  // neither deleted nor recorded as in use: a later run tries again
+            }
+        }
+        remove(root, record.name);
+    }
+    return deleted;
+}
+
+int retryFilesInUse(HKEY root) {
+    const std::vector<Record> all = records(root);
+    if (std::none_of(all.begin(), all.end(), [](const Record &r) { return r.kind == Kind::InUse; })) return 0;
+    winreg::KeyHandle fonts;
+    const LONG opened = fonts.open(root, kFontsKey);
+    int deleted = 0;
+    for (const Record &record : all) {
+        if (record.kind != Kind::InUse) continue;
+        const FileNaming naming = namingOf(root, fonts, opened, record);
+        if (naming == FileNaming::Unknown) continue;
+        if (naming == FileNaming::Unnamed) {
+            std::wstring file;
+            const FontFileRemoval removal = removeFontFile(root, record.path, file);
+            if (removal == FontFileRemoval::InUse) continue;  // still held: the next run tries again
+            if (removal == FontFileRemoval::Deleted) {
+                ++deleted;
+                LOG(INFO) << scopeTag(root) << "\t[稍后删除]\t[文件已删除]\t(" << record.path << ")";
+            } else if (removal == FontFileRemoval::Refused) {
+                LOG(WARNING) << scopeTag(root) << "\t[稍后删除]\t[删除失败]\t[保留]\t(" << record.path << ")";
             }
         }
         remove(root, record.name);

@@ -50,7 +50,7 @@ namespace {
 // named (its final path is the path given) and only when the user may delete it; otherwise the
 // file stays, with one warning line, and the status is 1003.
 int uninstallCheckedTempFont(const std::string &path) {
-    switch (safefile::deleteNamedFile(vorla::utf8ToWide(path), [&] { return removeFontResource(path); })) {
+    switch (safefile::deleteNamedFile(vorla::utf8ToWide(path), [&] { return unloadFontResource(path) > 0; })) {
     case safefile::NamedDeletion::Deleted:
         LOG(DEBUG) << "文件\t[删除]\t[成功]\t(" << path << ")";
         return Status::kDone;
@@ -78,10 +78,12 @@ int WindowsInterActive::uninstallTempFont(const InteractiveFont *font) {
         return Status::kNotFound;
     }
     int status = Status::kDone;
+    // Every load of the file, other programs' too: the file is going away, and a loaded file cannot
+    // be deleted.
     if (safefile::guardedHost()) {
         status = uninstallCheckedTempFont(path);
         if (status == Status::kDone) catalogue_.temporaryFontRemoved(path);  // its resource went
-    } else if (removeFontResource(path)) {
+    } else if (unloadFontResource(path) > 0) {
         catalogue_.temporaryFontRemoved(path);
         if (deleteRegularFile(path)) {
             LOG(DEBUG) << "文件\t[删除]\t[成功]\t(" << path << ")";
