@@ -348,3 +348,235 @@ TEST(FontHealth, EveryBrokenStateIsFoundAndRepaired) {
         made[i].cleanUp();
     }
 }
+
+// ---------------------------------------------------------------------------------------
+// A finding that no longer holds when the repair comes is skipped (1005) and nothing changes.
+TEST(FontHealthRepair, AFindingChangedBetweenCheckAndRepairIsSkipped) {
+    struct Case {
+        const char *what;
+        std::function<void(const std::string &tag)> make;  // the broken state
+        std::function<void(const std::string &tag)> change;
+        std::function<void(const std::string &tag)> unchanged;  // what the skipped repair left
+    };
+    const auto name = [](const std::string &tag) { return "HcChanged " + tag + " (TrueType)"; };
+    const auto file = [](const std::string &tag) { return userFolder() + "HcChanged-" + tag + ".ttf"; };
+    const std::vector<Case> cases = {
+        {"the missing file came back",
+         [&](const std::string &tag) { setRawFontValue(HKEY_CURRENT_USER, name(tag), REG_SZ, file(tag)); },
+         [&](const std::string &tag) { writeFile(file(tag), uniqueFont("HcChanged" + tag)); },
+         [&](const std::string &tag) { EXPECT_EQ(readRawFontValue(HKEY_CURRENT_USER, name(tag)).text, file(tag)); }},
+        {"the entry now names another file",
+         [&](const std::string &tag) { setRawFontValue(HKEY_CURRENT_USER, name(tag), REG_SZ, file(tag) + ".gone"); },
+         [&](const std::string &tag) { setRawFontValue(HKEY_CURRENT_USER, name(tag), REG_SZ, file(tag) + ".other"); },
+         [&](const std::string &tag) {
+             EXPECT_EQ(readRawFontValue(HKEY_CURRENT_USER, name(tag)).text, file(tag) + ".other");
+         }},
+        {"an entry now names the unnamed copy",
+         [&](const std::string &tag) { writeFile(file(tag), uniqueFont("HcChanged" + tag)); },
+         [&](const std::string &tag) { setRawFontValue(HKEY_CURRENT_USER, name(tag), REG_SZ, file(tag)); },
+         [&](const std::string &tag) { EXPECT_TRUE(exists(file(tag))); }},
+        {"the unnamed copy was replaced by another version",
+         [&](const std::string &tag) { writeFile(file(tag), uniqueFont("HcChanged" + tag)); },
+         [&](const std::string &tag) { writeFile(file(tag), uniqueFont("HcChanged" + tag, 3)); },
+         [&](const std::string &tag) { EXPECT_TRUE(exists(file(tag))); }},
+        {"the file that was no font is a font now",
+         [&](const std::string &tag) {
+             writeFile(file(tag), "notes");
+             setRawFontValue(HKEY_CURRENT_USER, name(tag), REG_SZ, file(tag));
+         },
+         [&](const std::string &tag) { writeFile(file(tag), uniqueFont("HcChanged" + tag)); },
+         [&](const std::string &tag) { EXPECT_TRUE(readRawFontValue(HKEY_CURRENT_USER, name(tag)).exists); }},
+        {"another tool wrote the relative entry's full path",
+         [&](const std::string &tag) {
+             writeFile(file(tag), uniqueFont("HcChanged" + tag));
+             setRawFontValue(HKEY_CURRENT_USER, name(tag), REG_SZ, "HcChanged-" + tag + ".ttf");
+         },
+         [&](const std::string &tag) { setRawFontValue(HKEY_CURRENT_USER, name(tag), REG_SZ, file(tag)); },
+         [&](const std::string &tag) { EXPECT_EQ(readRawFontValue(HKEY_CURRENT_USER, name(tag)).text, file(tag)); }},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        const std::string tag = runTag() + "-c" + std::to_string(n++);
+        c.make(tag);
+        std::vector<HealthFinding> found = findingsOf(checkFontHealth(), name(tag), "");
+        if (found.empty()) found = findingsOf(checkFontHealth(), "", file(tag));
+        ASSERT_EQ(found.size(), 1u) << c.what;
+        c.change(tag);
+        EXPECT_EQ(repairFontHealth(found, HealthScope::CurrentUser), std::vector<int>{Status::kNotFound}) << c.what;
+        c.unchanged(tag);
+        deleteRawFontValue(HKEY_CURRENT_USER, name(tag));
+        removeFile(file(tag));
+    }
+}
+
+// The repair deletes no file outside the fonts folders and none that an entry still names, and
+// writes no entry naming a file outside them: a finding naming such a file (made up by a caller,
+// or true once) is refused.
+TEST(FontHealthRepair, NothingOutsideTheFontsFoldersNorANamedFileIsDeleted) {
+    const std::string tag = runTag() + "-named";
+    const std::string outside = scratchFolder("health-outside") + "\\HcOutside-" + tag + ".ttf";
+    writeFile(outside, uniqueFont("HcOutside" + tag));
+    const std::string font = uniqueFont("HcNamed" + tag);
+    const auto copy = [&](const char *which) { return userFolder() + "HcNamed-" + tag + "-" + which + ".ttf"; };
+    for (const char *which : {"root", "case", "subkey", "machine"}) writeFile(copy(which), font);
+    setRawFontValue(HKEY_CURRENT_USER, "HcNamed root " + tag, REG_SZ, copy("root"));
+    setRawFontValue(HKEY_CURRENT_USER, "HcNamed case " + tag, REG_SZ, slashes(toUpper(copy("case"))));
+    setSubkeyValue("HcNamedTool-" + tag, "HcNamed subkey " + tag, copy("subkey"));
+    setRawFontValue(HKEY_LOCAL_MACHINE, "HcNamed machine " + tag, REG_SZ, copy("machine"));
+
+    std::vector<HealthFinding> findings;
+    const auto unnamed = [&](const std::string &path) {
+        HealthFinding f;
+        f.kind = HealthKind::UnnamedCopy;
+        f.path = path;
+        findings.push_back(f);
+    };
+    unnamed(outside);
+    unnamed(userFolder() + "..\\..\\..\\..\\..\\..\\" + outside.substr(3));  // the fonts folder's text, leading out
+    for (const char *which : {"root", "case", "subkey", "machine"}) unnamed(copy(which));
+    HealthFinding moved;  // a subkey value naming a file outside: never written into the Fonts key
+    moved.kind = HealthKind::LostAtLogon;
+    moved.valueName = "HcNamedTool-" + tag + "\\HcOutside " + tag;
+    moved.path = outside;
+    setSubkeyValue("HcNamedTool-" + tag, "HcOutside " + tag, outside);
+    findings.push_back(moved);
+
+    std::vector<int> expected(findings.size(), Status::kNotFound);
+    expected.back() = Status::kRegistry;
+    EXPECT_EQ(repairFontHealth(findings, HealthScope::CurrentUser), expected);
+    EXPECT_TRUE(exists(outside));
+    for (const char *which : {"root", "case", "subkey", "machine"}) EXPECT_TRUE(exists(copy(which))) << which;
+    EXPECT_FALSE(readRawFontValue(HKEY_CURRENT_USER, "HcOutside " + tag).exists);
+    EXPECT_TRUE(subkeyValueExists("HcNamedTool-" + tag, "HcOutside " + tag));
+    // Elevated, Marlet touches no per-user finding at all.
+    const MarletRun marlet = runRepair({findings[2]});
+    EXPECT_EQ(marlet.codes, std::vector<int>{Status::kException}) << marlet.run.out;
+    EXPECT_TRUE(exists(copy("root")));
+
+    for (const char *which : {"root", "case"})
+        deleteRawFontValue(HKEY_CURRENT_USER, "HcNamed " + std::string(which) + " " + tag);
+    deleteRawFontValue(HKEY_LOCAL_MACHINE, "HcNamed machine " + tag);
+    deleteSubkey("HcNamedTool-" + tag);
+    for (const char *which : {"root", "case", "subkey", "machine"}) removeFile(copy(which));
+}
+
+// Real fonts of Debian packages installed in both scopes, as the library and an installer of the
+// system write them, give no finding: the check finds after it what it found before.
+TEST(FontHealth, AHealthyInstallationGivesNoFinding) {
+    const auto key = [](const HealthFinding &f) {
+        return std::string(healthKindName(f.kind)) + "|" + std::to_string(static_cast<int>(f.scope)) + "|" +
+               f.valueName + "|" + f.path;
+    };
+    std::vector<std::string> before;
+    for (const HealthFinding &f : checkFontHealth()) before.push_back(key(f));
+
+    std::vector<std::string> sources;
+    for (const char *file : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSansMono.ttf", "DejaVuSerif.ttf"})
+        sources.push_back(std::string(kDejaVuFolder) + file);
+    std::error_code ec;
+    for (const auto &entry : fs::directory_iterator(testsupport::buildDir() / L"fonts" / L"lxgw", ec)) (void)entry;
+    const fs::path lxgw = testsupport::buildDir() / L"fonts" / L"lxgw" / L"usr" / L"share" / L"fonts" / L"truetype" /
+                          L"lxgw";
+    for (const auto &entry : fs::directory_iterator(lxgw, ec)) sources.push_back(testsupport::textOf(entry.path()));
+
+    // Per user through the library's install; for all users as a system installer writes them: a
+    // copy in the all-users fonts folder and an entry with its bare file name, and one with a full path.
+    const std::string tag = runTag() + "-healthy";
+    std::vector<std::string> userValues, machineValues, machineFiles;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        ASSERT_EQ(installFontEntry("", sources[i]), Status::kDone) << sources[i];
+        userValues.push_back(
+            getFontRegStringValueByPath(HKEY_CURRENT_USER, localFontsFolder() + fileNameOf(sources[i])));
+        const std::string base = "hc-" + tag + "-" + fileNameOf(sources[i]);
+        machineFiles.push_back(machineFolder() + base);
+        ASSERT_TRUE(copyFileOverwrite(sources[i], machineFiles.back()));
+        machineValues.push_back("HcHealthy " + tag + " " + std::to_string(i) + " (TrueType)");
+        setRawFontValue(HKEY_LOCAL_MACHINE, machineValues.back(), REG_SZ, i % 2 == 0 ? base : machineFiles.back());
+    }
+    const std::string collection = userFolder() + "hc-" + tag + "-pair.ttc";
+    writeFile(collection, CatalogueFixtures::fontCollection({readFile(sources[0]), readFile(sources[1])}));
+    setRawFontValue(HKEY_CURRENT_USER, "HcHealthy Pair " + tag + " (TrueType)", REG_SZ, collection);
+
+    std::vector<std::string> after;
+    for (const HealthFinding &f : checkFontHealth()) after.push_back(key(f));
+    EXPECT_EQ(after, before);
+
+    deleteRawFontValue(HKEY_CURRENT_USER, "HcHealthy Pair " + tag + " (TrueType)");
+    removeFile(collection);
+    for (const std::string &value : userValues) {
+        const std::string copy = readRawFontValue(HKEY_CURRENT_USER, value).text;
+        deleteRawFontValue(HKEY_CURRENT_USER, value);
+        removeFontResource(copy);
+        removeFile(copy);
+    }
+    for (const std::string &value : machineValues) deleteRawFontValue(HKEY_LOCAL_MACHINE, value);
+    for (const std::string &file : machineFiles) removeFile(file);
+}
+
+// ---------------------------------------------------------------------------------------
+// Marlet -r: the findings list as the bridge writes it, one message per finding, the final one.
+TEST(MarletRepair, FindingListMessagesAndUsage) {
+    struct Case {
+        const char *what;
+        std::string json;
+        std::vector<std::string> expected;  // kind/scope/valueName/path/size/keep
+    };
+    const auto text = [](const HealthFinding &f) {
+        return std::string(healthKindName(f.kind)) + "/" + std::to_string(static_cast<int>(f.scope)) + "/" +
+               f.valueName + "/" + f.path + "/" + std::to_string(f.size) + "/" + (f.keep ? "keep" : "");
+    };
+    const std::vector<Case> cases = {
+        {"every member",
+         R"j([{"kind":"missingFile","scope":1,"valueName":"A (TrueType)","path":"C:\\f\\a.ttf","keep":false,"size":12}])j",
+         {"missingFile/1/A (TrueType)/C:\\f\\a.ttf/12/"}},
+        {"missing members keep their defaults; size not given is not compared",
+         R"j([{"kind":"unnamedCopy","path":"p"},{"keep":true}])j",
+         {"unnamedCopy/0//p/-1/", "/0///-1/keep"}},
+        {"members of another type are ignored, the later duplicate wins",
+         R"j([{"kind":"notLoadable","kind":4,"scope":"1","path":"a","path":"b","size":1.5}])j",
+         {"notLoadable/0//b/-1/"}},
+        {"an unknown kind", R"j([{"kind":"brokenish","scope":1}])j", {"/1///-1/"}},
+        {"elements that are not objects are skipped",
+         R"j([1,null,"x",{"kind":"lostAtLogon"}])j",
+         {"lostAtLogon/0///-1/"}},
+        {"not an array", R"j({"kind":"missingFile"})j", {}},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> got;
+        for (const HealthFinding &f : parseFindingList(c.json)) got.push_back(text(f));
+        EXPECT_EQ(got, c.expected) << c.what;
+    }
+
+    // Through Marlet.exe with a recording window: 0x1405 per finding (index, status), 0x1406 (count).
+    TempDir dir("health-messages");
+    testsupport::Receiver receiver(dir);
+    ASSERT_FALSE(receiver.handle().empty());
+    HealthFinding unknown;
+    unknown.scope = HealthScope::AllUsers;
+    HealthFinding gone;  // an all-users entry that does not exist (any more)
+    gone.kind = HealthKind::MissingFile;
+    gone.scope = HealthScope::AllUsers;
+    gone.valueName = "HcNever " + runTag() + " (TrueType)";
+    const MarletRun run = runRepair({unknown, gone}, receiver.handle());
+    const std::vector<testsupport::Record> records = receiver.stop();
+    EXPECT_EQ(run.run.exitCode, 0u);
+    EXPECT_EQ(run.codes, (std::vector<int>{Status::kException, Status::kNotFound}));
+    ASSERT_EQ(records.size(), 3u) << testsupport::describe(records);
+    const std::vector<std::vector<long long>> expected = {{0x1405, 0, 1111}, {0x1405, 1, 1005}, {0x1406, 2, 0}};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(records[i].message, static_cast<unsigned>(expected[i][0]));
+        EXPECT_EQ(records[i].wParam, static_cast<unsigned long long>(expected[i][1]));
+        EXPECT_EQ(records[i].lParam, expected[i][2]);
+    }
+
+    // -r with another mode is a usage error; nothing runs.
+    for (const char *other : {"-i", "-u"}) {
+        const auto usage = testsupport::runProgram(marletExe(), {L"-r", L"[]", utf8ToWide(other), L"[]"}, dir.path(),
+                                                   dir.path());
+        EXPECT_EQ(usage.exitCode, 1u) << other;
+        EXPECT_NE(usage.out.find("Usage:  <-i , -u , -r>  not all open."), std::string::npos) << usage.out;
+    }
+    const auto bare = testsupport::runProgram(marletExe(), {L"-r"}, dir.path(), dir.path());
+    EXPECT_EQ(bare.exitCode, 1u);
+    EXPECT_NE(bare.out.find("Usage: -r needs a value."), std::string::npos) << bare.out;
+}
