@@ -475,9 +475,8 @@ TEST(FontHealth, AHealthyInstallationGivesNoFinding) {
         sources.push_back(std::string(kDejaVuFolder) + file);
     std::error_code ec;
     for (const auto &entry : fs::directory_iterator(testsupport::buildDir() / L"fonts" / L"lxgw", ec)) (void)entry;
-    const fs::path lxgw = testsupport::buildDir() / L"fonts" / L"lxgw" / L"usr" / L"share" / L"fonts" / L"truetype" /
-                          L"lxgw";
-    for (const auto &entry : fs::directory_iterator(lxgw, ec)) sources.push_back(testsupport::textOf(entry.path()));
+    for (const auto &entry : fs::recursive_directory_iterator(testsupport::buildDir() / L"fonts" / L"lxgw", ec))
+        if (entry.path().extension() == L".ttf") sources.push_back(testsupport::textOf(entry.path()));
 
     // Per user through the library's install; for all users as a system installer writes them: a
     // copy in the all-users fonts folder and an entry with its bare file name, and one with a full path.
