@@ -149,6 +149,49 @@ function demoInstall(api, logDir) {
   for (const line of newLogLines(logDir, before)) console.log(`  ${line}`);
 }
 
+// Font health: a copy deleted by hand leaves an entry that names nothing, a tool's interrupted install a copy
+// that no entry names, another installer an all-users entry naming a file that is no font. The check finds
+// them; the repair mends the per-user ones in the library and the all-users one through Marlet.
+async function demoHealth(api, logDir) {
+  section('font health: check and repair');
+  const { writeSampleFont } = require('./test/support/sampleFonts.js');
+  const { spawnSync } = require('node:child_process');
+  const stamp = `${process.pid}-${Date.now() % 100000}`;
+  const userFonts = path.join(process.env.LOCALAPPDATA, 'Microsoft', 'Windows', 'Fonts');
+  // An entry and its copy as another tool writes them (not loaded: Windows keeps a loaded font's file).
+  const copy = writeSampleFont(path.join(userFonts, `demo-health-${stamp}.ttf`), `Demo Health ${stamp}`);
+  spawnSync('reg.exe', ['add', 'HKCU\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts', '/v',
+    `Demo Health ${stamp} (TrueType)`, '/t', 'REG_SZ', '/d', copy, '/f'], { stdio: 'ignore' });
+  fs.rmSync(copy);
+  console.log(`a copy deleted by hand; its entry: ${fontEntry(`Demo Health ${stamp} (TrueType)`)}`);
+  const unnamed = writeSampleFont(path.join(userFonts, `demo-left-${stamp}.ttf`), `Demo Left ${stamp}`);
+  console.log(`a copy no entry names: ${unnamed}`);
+  const notes = path.join('C:\\windows\\Fonts', `demo-notes-${stamp}.ttf`);
+  fs.writeFileSync(notes, 'release notes, not a font');
+  spawnSync('reg.exe', ['add', 'HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts', '/v',
+    `Demo Notes ${stamp} (TrueType)`, '/t', 'REG_SZ', '/d', path.basename(notes), '/f'], { stdio: 'ignore' });
+  console.log(`an all-users entry naming ${notes}, a text file`);
+  const before = logLineCount(logDir);
+
+  const ours = (findings) => findings.filter((f) => f.valueName.includes(stamp) || f.path.includes(stamp));
+  const findings = await api.checkFonts();
+  console.log(`checkFonts(): ${findings.length} findings, ${ours(findings).length} of them made here:`);
+  for (const f of ours(findings)) {
+    console.log(`  ${f.kind.padEnd(12)} scope ${f.scope}  ${f.valueName || '(no entry)'}  ${f.path}`);
+    console.log(`  ${''.padEnd(12)}          ${f.detail}; size ${f.size}${f.postscriptName ? `; ${f.postscriptName}` : ''}`);
+  }
+  const onProgress = (index, code) => console.log(`  Marlet repaired finding ${index}: ${code}`);
+  const codes = await api.repairFonts(ours(findings), { exe: binaries.marlet, onProgress });
+  console.log(`repairFonts(those ${codes.length}): ${JSON.stringify(codes)}`);
+  console.log(`  entry: ${fontEntry(`Demo Health ${stamp} (TrueType)`)}; unnamed copy: ` +
+    `${fs.existsSync(unnamed) ? 'present' : 'removed'}; the text file: ${fs.existsSync(notes) ? 'kept' : 'deleted'}`);
+  console.log(`checkFonts() again: ${ours(await api.checkFonts()).length} of those left`);
+  console.log(`repairFonts(the same again): ${JSON.stringify(await api.repairFonts(ours(findings), { exe: binaries.marlet }))} (no longer holds)`);
+  console.log('log lines of the repair:');
+  for (const line of newLogLines(logDir, before)) if (line.includes('[字体修复]')) console.log(`  ${line}`);
+  fs.rmSync(notes, { force: true });
+}
+
 // Batch install and uninstall through the installer Marlet.exe, started as the front end starts it:
 // through the shell's "runas" verb, with a progress bar fed by Marlet's window messages.
 async function demoMarlet() {
@@ -316,6 +359,7 @@ async function main() {
   const logDir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorla-demo-'));
   demoFrame(api, logDir);
   demoInstall(api, logDir);
+  await demoHealth(api, logDir);
   await demoMarlet();
   await demoWatch(api);
   await demoMarletCancel();

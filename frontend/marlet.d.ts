@@ -20,7 +20,23 @@ export interface MarletRun {
   codes: number[];
 }
 
-export type MarletMode = 'install' | 'uninstall';
+/** 'repair' repairs findings of the font health check (all-users ones; see vorla.d.ts FontHealthFinding). */
+export type MarletMode = 'install' | 'uninstall' | 'repair';
+
+/** One finding of a repair run: the FontHealthFinding members as Marlet reads them; keep marks the
+ *  entry kept of a set holding the same font. */
+export interface MarletFinding {
+  kind: string;
+  scope: number;
+  valueName?: string;
+  path?: string;
+  detail?: string;
+  postscriptName?: string;
+  group?: number;
+  fontRevision?: number;
+  size?: number;
+  keep?: boolean;
+}
 
 /** What the shell start receives: ShellExecuteExW's verb, program, parameters and working folder. */
 export interface MarletStartRequest {
@@ -120,6 +136,8 @@ export declare const messages: Readonly<{
   uninstalledOne: 0x1402;
   installDone: 0x1403;
   uninstallDone: 0x1404;
+  repairedOne: 0x1405;
+  repairDone: 0x1406;
 }>;
 
 /** The answer to a per-font message that stops Marlet after that font ("STOP" in ASCII). */
@@ -137,10 +155,13 @@ export declare function defaultMarletPath(): string;
 /** The list as Marlet reads it: JSON with every double quote written as backslash-apostrophe. */
 export declare function quoteFontList(fonts: MarletFont[]): string;
 
+/** The findings list of a repair run, quoted as quoteFontList quotes fonts. */
+export declare function quoteFindingList(findings: MarletFinding[]): string;
+
 /** Marlet's arguments for one run, without the program path; listFile passes the list as "@<listFile>". */
 export declare function marletArguments(
   mode: MarletMode,
-  fonts: MarletFont[],
+  fonts: MarletFont[] | MarletFinding[],
   options?: { resultFile?: string; window?: number | bigint | null; listFile?: string },
 ): string[];
 
@@ -164,4 +185,8 @@ export declare function shellStart(
 ): ProcessHandle;
 
 /** Runs Marlet once through the shell's "runas" verb; rejects with a MarletError, or a MarletAbortError when stopped. */
-export declare function runMarlet(mode: MarletMode, fonts: MarletFont[], options?: RunMarletOptions): Promise<MarletRun>;
+export declare function runMarlet(
+  mode: MarletMode,
+  fonts: MarletFont[] | MarletFinding[],
+  options?: RunMarletOptions,
+): Promise<MarletRun>;

@@ -21,6 +21,8 @@ const messages = Object.freeze({
   uninstalledOne: 0x1402, // wParam index, lParam status
   installDone: 0x1403, // wParam number of results, lParam 0
   uninstallDone: 0x1404, // wParam 0, lParam number of results
+  repairedOne: 0x1405, // wParam index, lParam status
+  repairDone: 0x1406, // wParam number of results, lParam 0
 });
 
 // The answer to a per-font message that stops Marlet after that font ("STOP" in ASCII; helper/marlet/Installer.h).
@@ -49,13 +51,33 @@ function quoteFontList(fonts) {
   return JSON.stringify(list).replace(/'/g, '\\u0027').replace(/"/g, "\\'");
 }
 
+// The findings list of a repair run ("-r"), quoted as the font list is: the record's members, kind by
+// name, and keep (false unless the finding says true).
+function quoteFindingList(findings) {
+  const list = findings.map((f) => {
+    const entry = { kind: String(f.kind ?? ''), scope: Number(f.scope ?? 0) };
+    for (const key of ['valueName', 'path', 'detail', 'postscriptName']) if (f[key]) entry[key] = String(f[key]);
+    for (const key of ['group', 'fontRevision', 'size']) if (Number.isInteger(f[key])) entry[key] = f[key];
+    entry.keep = f.keep === true;
+    return entry;
+  });
+  return JSON.stringify(list).replace(/'/g, '\\u0027').replace(/"/g, "\\'");
+}
+
+const modeOptions = { install: '-i', uninstall: '-u', repair: '-r' };
+// The list of a mode as Marlet reads it: fonts, or for 'repair' findings.
+function quoteList(mode, items) {
+  return mode === 'repair' ? quoteFindingList(items) : quoteFontList(items);
+}
+
 // The longest command line Windows accepts, in UTF-16 units, terminating NUL included.
 const maxCommandLine = 32767;
 
 // The arguments of one run (without the program path). listFile: pass the list as "@<listFile>".
+// mode: 'install', 'uninstall', or 'repair' (fonts are then findings of the font health check).
 function marletArguments(mode, fonts, { resultFile, window, listFile } = {}) {
-  if (mode !== 'install' && mode !== 'uninstall') throw new Error(`mode must be install or uninstall, not ${mode}`);
-  const args = [mode === 'install' ? '-i' : '-u', listFile === undefined ? quoteFontList(fonts) : `@${listFile}`];
+  if (!Object.hasOwn(modeOptions, mode)) throw new Error(`mode must be install, uninstall or repair, not ${mode}`);
+  const args = [modeOptions[mode], listFile === undefined ? quoteList(mode, fonts) : `@${listFile}`];
   if (resultFile !== undefined) args.push('-o', resultFile);
   if (window !== undefined && window !== null) {
     const handle = BigInt(window);
@@ -85,6 +107,8 @@ function decodeMessage(message, wParam, lParam) {
     case messages.uninstalledOne: return { type: 'font', mode: 'uninstall', index: int32(wParam), status: int32(lParam) };
     case messages.installDone: return { type: 'end', mode: 'install', count: int32(wParam) };
     case messages.uninstallDone: return { type: 'end', mode: 'uninstall', count: int32(lParam) };
+    case messages.repairedOne: return { type: 'font', mode: 'repair', index: int32(wParam), status: int32(lParam) };
+    case messages.repairDone: return { type: 'end', mode: 'repair', count: int32(wParam) };
     default: return null;
   }
 }
@@ -232,7 +256,7 @@ function startProgressWorker({ onProgress, onDone, signal }) {
 }
 
 // Runs Marlet once and resolves to { results: [{ data, code }], codes: [numbers] } after it ended.
-// fonts: [{ family, path, postscriptName, style }]. Options:
+// fonts: [{ family, path, postscriptName, style }] (mode 'repair': findings of api.checkFonts()). Options:
 //   window      the front end's own window for the progress messages (decode them with decodeMessage);
 //   onProgress  (index, status, answer) after each font, and onDone(count, answer) after the last
 //               one, fed by a message-only window on a worker thread (not together with window);
@@ -266,7 +290,7 @@ async function runMarlet(mode, fonts, options = {}) {
     let parameters = commandLineOf(marletArguments(mode, fonts, { resultFile, window: handle }));
     if (quoteArgument(exe).length + 1 + parameters.length + 1 > maxCommandLine) {
       const listFile = path.join(dir, 'list.json');
-      fs.writeFileSync(listFile, quoteFontList(fonts), { encoding: 'utf8', flag: 'wx' });
+      fs.writeFileSync(listFile, quoteList(mode, fonts), { encoding: 'utf8', flag: 'wx' });
       parameters = commandLineOf(marletArguments(mode, fonts, { resultFile, window: handle, listFile }));
     }
     // Marlet's own folder as its working folder: not the user's temporary folder.
@@ -309,6 +333,7 @@ function abortError(signal, results) {
 }
 
 module.exports = {
-  messages, stopAnswer, exitCodes, maxCommandLine, defaultMarletPath, quoteFontList, marletArguments, quoteArgument,
+  messages, stopAnswer, exitCodes, maxCommandLine, defaultMarletPath, quoteFontList, quoteFindingList, marletArguments,
+  quoteArgument,
   decodeMessage, shellExecute, shellStart, runMarlet,
 };

@@ -27,6 +27,56 @@ export declare const status: Readonly<{
   versionTooOld: 2003;
 }>;
 
+/** The kinds of a font health finding, as the FontHealth record numbers them. */
+export declare const healthKinds: Readonly<{
+  /** An entry whose file does not exist. */
+  missingFile: 1;
+  /** A font file in the per-user fonts folder that no entry names. */
+  unnamedCopy: 2;
+  /** Entries whose files hold the same font (not reported yet). */
+  sameFace: 3;
+  /** An entry whose file is no font. */
+  notLoadable: 4;
+  /** A per-user entry Windows drops at the next logon (data not a full path, or in a subkey). */
+  lostAtLogon: 5;
+  /** Work of a run that is no longer alive (not reported yet). */
+  unfinished: 6;
+}>;
+
+export type FontHealthKind = keyof typeof healthKinds;
+
+/** One finding of checkFonts; repairFonts takes them back. Texts are never null (empty instead). */
+export interface FontHealthFinding {
+  kind: FontHealthKind;
+  /** 0 per user, 1 all users. */
+  scope: 0 | 1;
+  /** The entry: its value name, for a value in a subkey "<subkey>\<value name>"; "" for an unnamed copy. */
+  valueName: string;
+  /** The file the entry names (a full path), or the unnamed copy. */
+  path: string;
+  /** A short text for the user. */
+  detail: string;
+  /** Findings of one set of entries holding the same font share a non-zero group. */
+  group: number;
+  /** The font's head.fontRevision (16.16), 0 when unknown. */
+  fontRevision: number;
+  /** The file's size in bytes, -1 when there is no file. */
+  size: number;
+  postscriptName: string;
+  /** Of a set holding the same font: the entry to keep. */
+  keep?: boolean;
+}
+
+/** Options of repairFonts for its all-users part, which runs in one elevated Marlet run. */
+export interface RepairFontsOptions {
+  /** Called after each all-users finding with its index in the list given to repairFonts and its status. */
+  onProgress?: (index: number, status: number) => void;
+  signal?: AbortSignal;
+  exe?: string;
+  timeoutMs?: number;
+  start?: (request: { verb: string; file: string; parameters: string; directory?: string | null }) => unknown;
+}
+
 /** Any status an export returns. */
 export type StatusCode = (typeof status)[keyof typeof status];
 
@@ -83,6 +133,8 @@ export interface VorlaPromises {
   getAvailableApplications(): Promise<WindowData[]>;
   applyFontForApplication(font: FontForm, processId?: number): Promise<StatusCode>;
   getPermissions(): Promise<Permission[]>;
+  checkFonts(): Promise<FontHealthFinding[]>;
+  repairFonts(findings: FontHealthFinding[], options?: RepairFontsOptions): Promise<StatusCode[]>;
 }
 
 /** What changed since the last call of a font-change listener: the per-user Fonts key ('user'),
@@ -128,6 +180,9 @@ export interface RawExports {
   applyFontForApplication: KoffiFunction;
   installFont: KoffiFunction;
   uninstallFont: KoffiFunction;
+  checkFonts: KoffiFunction;
+  releaseFontHealth: KoffiFunction;
+  repairFonts: KoffiFunction;
 }
 
 /** The loaded library. */
@@ -163,6 +218,17 @@ export interface Vorla {
   installFont(font: FontForm): StatusCode;
   /** Permanent uninstall of the installed file font.path. */
   uninstallFont(font: FontForm): StatusCode;
+  /**
+   * The findings of a read-only check of both scopes' font entries and of the per-user fonts folder,
+   * on one of koffi's worker threads.
+   */
+  checkFonts(): Promise<FontHealthFinding[]>;
+  /**
+   * Repairs findings (as checkFonts gave them, or chosen among them): one status per finding, in order.
+   * Per-user ones by the library; all-users ones by one elevated Marlet run (rejects when that run does).
+   * 0 repaired, 1005 the finding no longer holds, 1011 the registry refused, 1111 not repaired here.
+   */
+  repairFonts(findings: FontHealthFinding[], options?: RepairFontsOptions): Promise<StatusCode[]>;
   promises: VorlaPromises;
   /**
    * Calls listener after the installed fonts changed, from this process or any other: a change of the
@@ -178,7 +244,8 @@ export interface Vorla {
 export declare const koffi: typeof koffiModule;
 /** The koffi types of the exchange records. */
 export declare const records: Readonly<Record<
-  'VorlaConfig' | 'FontForm' | 'ApplyFont' | 'FontData' | 'WindowData' | 'VPermission', koffiModule.TypeObject>>;
+  'VorlaConfig' | 'FontForm' | 'ApplyFont' | 'FontData' | 'WindowData' | 'VPermission' | 'FontHealth',
+  koffiModule.TypeObject>>;
 /** The byte sizes the library expects of the records. */
 export declare const recordSizes: Readonly<Record<keyof typeof records, number>>;
 /** Throws when a record's koffi layout differs from the library's. */

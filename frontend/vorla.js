@@ -45,6 +45,17 @@ const VPermission = koffi.struct('VPermission', {
   name: 'const char *',
   granted: 'int',
 });
+const FontHealth = koffi.struct('FontHealth', {
+  kind: 'int',
+  scope: 'int',
+  valueName: 'const char *',
+  path: 'const char *',
+  detail: 'const char *',
+  group: 'int',
+  fontRevision: 'uint32_t',
+  size: 'int64_t',
+  postscriptName: 'const char *',
+});
 
 // The library's status codes: one number space for every export that returns a status.
 const status = Object.freeze({
@@ -60,8 +71,20 @@ const status = Object.freeze({
   versionTooOld: 2003, // the application's version is too old for applying a font
 });
 
-const records = { VorlaConfig, FontForm, ApplyFont, FontData, WindowData, VPermission };
-const recordSizes = { VorlaConfig: 48, FontForm: 32, ApplyFont: 40, FontData: 48, WindowData: 24, VPermission: 16 };
+// The kinds of a font health finding: the FontHealth record's kind, by name.
+const healthKinds = Object.freeze({
+  missingFile: 1, // an entry whose file does not exist
+  unnamedCopy: 2, // a font file in the per-user fonts folder that no entry names
+  sameFace: 3, // entries whose files hold the same font (not reported yet)
+  notLoadable: 4, // an entry whose file is no font
+  lostAtLogon: 5, // a per-user entry Windows drops at the next logon (relative data, or in a subkey)
+  unfinished: 6, // work of a run that is no longer alive (not reported yet)
+});
+
+const records = { VorlaConfig, FontForm, ApplyFont, FontData, WindowData, VPermission, FontHealth };
+const recordSizes = {
+  VorlaConfig: 48, FontForm: 32, ApplyFont: 40, FontData: 48, WindowData: 24, VPermission: 16, FontHealth: 56,
+};
 
 function checkLayout() {
   for (const [name, size] of Object.entries(recordSizes)) {
@@ -123,6 +146,9 @@ function open(dllPath = defaultDllPath()) {
     applyFontForApplication: lib.func('int applyFontForApplication(ApplyFont *request)'),
     installFont: lib.func('int installFont(FontForm *font)'),
     uninstallFont: lib.func('int uninstallFont(FontForm *font)'),
+    checkFonts: lib.func('void *checkFonts(_Out_ int *count)'),
+    releaseFontHealth: lib.func('void releaseFontHealth(void *array)'),
+    repairFonts: lib.func('int repairFonts(const FontHealth *findings, int count, _Out_ int *statuses)'),
   };
 
   // Readers of the list exports' results.
@@ -216,6 +242,7 @@ function open(dllPath = defaultDllPath()) {
     // have the same form as those of the synchronous functions.
     promises: {},
   };
+  Object.assign(api, healthCalls(raw, onWorker));
   for (const [name, { args, result }] of Object.entries(calls)) {
     api[name] = (...given) => {
       const exportArgs = args(...given);
@@ -226,7 +253,81 @@ function open(dllPath = defaultDllPath()) {
       return result(await onWorker(raw[name], ...exportArgs), exportArgs);
     };
   }
+  api.promises.checkFonts = api.checkFonts;
+  api.promises.repairFonts = api.repairFonts;
   return api;
 }
 
-module.exports = { koffi, status, records, recordSizes, checkLayout, arrayCount, takeArray, fontForm, open, defaultDllPath };
+// ---- Font health ----
+const kindNames = Object.fromEntries(Object.entries(healthKinds).map(([name, number]) => [number, name]));
+
+// A finding as the front end holds it: the record's fields, kind by name.
+function findingOf(record) {
+  return {
+    kind: kindNames[record.kind] ?? String(record.kind),
+    scope: record.scope,
+    valueName: record.valueName ?? '',
+    path: record.path ?? '',
+    detail: record.detail ?? '',
+    group: record.group,
+    fontRevision: record.fontRevision,
+    size: Number(record.size),
+    postscriptName: record.postscriptName ?? '',
+  };
+}
+
+// The record of a finding; a kind the library does not know is passed as 0 (its repair answers 1111).
+function healthRecord(finding) {
+  return {
+    kind: healthKinds[finding.kind] ?? 0,
+    scope: finding.scope ?? 0,
+    valueName: finding.valueName ?? '',
+    path: finding.path ?? '',
+    detail: finding.detail ?? '',
+    group: finding.group ?? 0,
+    fontRevision: finding.fontRevision ?? 0,
+    size: finding.size ?? -1,
+    postscriptName: finding.postscriptName ?? '',
+  };
+}
+
+// checkFonts and repairFonts, both on koffi's worker threads.
+function healthCalls(raw, onWorker) {
+  return {
+    // The findings of a read-only check of both scopes: [{ kind, scope, valueName, path, detail, group,
+    // fontRevision, size, postscriptName }], kind by name ('missingFile', ...).
+    async checkFonts() {
+      const count = [0];
+      const pointer = await onWorker(raw.checkFonts, count);
+      return takeArray(pointer, FontHealth, raw.releaseFontHealth).map(findingOf);
+    },
+    // Repairs findings (as checkFonts gave them); resolves to one status per finding, in order. The
+    // per-user ones (scope 0) are repaired by the library, the all-users ones (scope 1) by one elevated
+    // Marlet run (runMarlet('repair', ...), with options: exe, timeoutMs, start, signal, onProgress
+    // with the finding's index in this list). A rejected Marlet run rejects the whole call.
+    async repairFonts(findings, options = {}) {
+      const statuses = new Array(findings.length).fill(status.exception);
+      const own = [];
+      const elevated = [];
+      findings.forEach((finding, index) => ((finding.scope ?? 0) === 1 ? elevated : own).push(index));
+      if (own.length > 0) {
+        const answers = new Array(own.length).fill(status.exception);
+        const rc = await onWorker(raw.repairFonts, own.map((index) => healthRecord(findings[index])), own.length, answers);
+        if (rc !== status.done) throw new Error(`repairFonts failed (${rc})`);
+        answers.forEach((code, i) => { statuses[own[i]] = code; });
+      }
+      if (elevated.length > 0) {
+        const { runMarlet } = require('./marlet.js');
+        const { onProgress, ...rest } = options;
+        const progress = onProgress ? { onProgress: (i, code) => onProgress(elevated[i], code) } : {};
+        const { codes } = await runMarlet('repair', elevated.map((index) => findings[index]), { ...rest, ...progress });
+        codes.forEach((code, i) => { statuses[elevated[i]] = code; });
+      }
+      return statuses;
+    },
+  };
+}
+
+module.exports = {
+  koffi, status, healthKinds, records, recordSizes, checkLayout, arrayCount, takeArray, fontForm, open, defaultDllPath,
+};

@@ -78,23 +78,25 @@ Invocation parseCommandLine(const std::vector<std::string> &raw) {
 
     const bool install = has(args, "-i");
     const bool uninstall = has(args, "-u");
+    const bool repair = has(args, "-r");
 
     if (has(args, "-w")) {
         const auto text = valueOf(args, "-w");
         if (!text) return usage("-w needs a value.");
         if (!parseWindowHandle(*text, run.window)) return usage("-w needs a decimal window handle.");
     }
-    if (!install && !uninstall) return usage("not option.");
+    if (!install && !uninstall && !repair) return usage("not option.");
     if (install && uninstall) return usage(" <-i , -u>  not all open.");
+    if (repair && (install || uninstall)) return usage(" <-i , -u , -r>  not all open.");
 
-    const char *mode = install ? "-i" : "-u";
+    const char *mode = install ? "-i" : uninstall ? "-u" : "-r";
     const auto list = valueOf(args, mode);
     if (!list) return usage(std::string(mode) + " needs a value.");
     if (list->front() == '@')
         run.listFile = list->substr(1);
     else
         run.fontList = unquote(*list);
-    run.action = install ? Action::Install : Action::Uninstall;
+    run.action = install ? Action::Install : uninstall ? Action::Uninstall : Action::Repair;
 
     if (has(args, "-o")) {
         const auto path = valueOf(args, "-o");

@@ -17,12 +17,12 @@ namespace Marlet {
 //   3  an unexpected failure stopped the program before it wrote results
 extern const char *const kHelpText;
 
-enum class Action { Help, Usage, Install, Uninstall };
+enum class Action { Help, Usage, Install, Uninstall, Repair };
 
 struct Invocation {
     Action action = Action::Help;
     std::string usage;                    // Action::Usage: the whole message, "Usage: ..."
-    std::string fontList;                 // Install/Uninstall: JSON text after unquoting
+    std::string fontList;                 // Install/Uninstall: JSON text after unquoting (Repair: the findings)
     std::optional<std::string> listFile;  // the list was given as "@<file>": that file (ListFile.h)
     std::int32_t window = 0;              // "-w"; 0 when absent: no window messages
     std::optional<std::string> output;    // "-o": result file ("result.json" for an empty value)

@@ -1,5 +1,7 @@
 #include "Installer.h"
 
+#include "FindingJson.h"
+
 #include "common/Frame.h"
 #include "common/InteractiveFont.h"
 #include "common/Raii.h"
@@ -99,6 +101,37 @@ bool writeResultFile(const std::string &path, const std::string &json) {
     return true;
 }
 
+// The loop of every mode: step(i) for each item in order, its message, its result; a stop answer
+// to an item before the last ends the loop; then the final message.
+std::vector<ResultStr> processItems(Action action, size_t count, std::int32_t window,
+                                    const std::function<int(size_t)> &step,
+                                    const std::function<std::string(size_t)> &entry) {
+    const unsigned perItem = action == Action::Install     ? kInstalledOne
+                             : action == Action::Uninstall ? kUninstalledOne
+                                                           : kRepairedOne;
+    std::vector<ResultStr> results;
+    results.reserve(count);
+    FrontEndWindow frontEnd(window);
+    bool warned = false;
+    for (size_t i = 0; i < count; ++i) {
+        const int status = vorla::statusFrame([&] { return step(i); }, [&] { return entry(i); });
+        const LRESULT answer = notify(frontEnd, perItem, static_cast<WPARAM>(i), static_cast<LPARAM>(status), warned);
+        results.emplace_back(status, "");
+        if (answer == kStopAnswer && i + 1 < count) {
+            LOG(INFO) << "[Marlet]\t[停止]\t(" << results.size() << "/" << count << ")\tstopped by the front end";
+            break;
+        }
+    }
+
+    if (action == Action::Install)
+        notify(frontEnd, kInstallDone, static_cast<WPARAM>(results.size()), 0, warned);
+    else if (action == Action::Uninstall)
+        notify(frontEnd, kUninstallDone, 0, static_cast<LPARAM>(results.size()), warned);
+    else
+        notify(frontEnd, kRepairDone, static_cast<WPARAM>(results.size()), 0, warned);
+    return results;
+}
+
 }  // namespace
 
 int coreStep(Action action, const InteractiveFont &font) {
@@ -111,33 +144,24 @@ std::vector<ResultStr> processFonts(Action action, const std::vector<FontJSONObj
     std::vector<InteractiveFont> list;
     list.reserve(fonts.size());
     for (const auto &json : fonts) list.push_back(interactiveFontOf(json));
+    const char *tag = action == Action::Install ? "[字体安装]" : "[字体卸载]";
+    return processItems(
+        action, list.size(), window,
+        [&](size_t i) {
+            const int status = step(action, list[i]);
+            list[i] = InteractiveFont{};
+            return status;
+        },
+        [&](size_t i) { return std::string(tag) + "\t[异常]\t(" + textOf(list[i].path) + ")\t"; });
+}
 
-    const unsigned perFont = action == Action::Install ? kInstalledOne : kUninstalledOne;
-    std::vector<ResultStr> results;
-    results.reserve(list.size());
-    FrontEndWindow frontEnd(window);
-    bool warned = false;
-    for (size_t i = 0; i < list.size(); ++i) {
-        const int status = vorla::statusFrame(
-            [&] { return step(action, list[i]); },
-            [&] {
-                return std::string(action == Action::Install ? "[字体安装]" : "[字体卸载]") + "\t[异常]\t(" +
-                       textOf(list[i].path) + ")\t";
-            });
-        const LRESULT answer = notify(frontEnd, perFont, static_cast<WPARAM>(i), static_cast<LPARAM>(status), warned);
-        results.emplace_back(status, "");
-        list[i] = InteractiveFont{};
-        if (answer == kStopAnswer && i + 1 < list.size()) {
-            LOG(INFO) << "[Marlet]\t[停止]\t(" << results.size() << "/" << list.size() << ")\tstopped by the front end";
-            break;
-        }
-    }
+int repairStep(const HealthFinding &finding) { return repairFinding(finding, HealthScope::AllUsers); }
 
-    if (action == Action::Install)
-        notify(frontEnd, kInstallDone, static_cast<WPARAM>(results.size()), 0, warned);
-    else
-        notify(frontEnd, kUninstallDone, 0, static_cast<LPARAM>(results.size()), warned);
-    return results;
+std::vector<ResultStr> processFindings(const std::vector<HealthFinding> &findings, std::int32_t window,
+                                       const FindingStep &step) {
+    return processItems(
+        Action::Repair, findings.size(), window, [&](size_t i) { return step(findings[i]); },
+        [&](size_t i) { return "[字体修复]\t[异常]\t(" + findings[i].path + ")\t"; });
 }
 
 int run(const Invocation &invocation) {
@@ -150,13 +174,23 @@ int run(const Invocation &invocation) {
         return kExitUsage;
     case Action::Install:
     case Action::Uninstall:
+    case Action::Repair:
         break;
     }
 
-    const auto fonts = parseFontList(invocation.fontList);
-    const auto results = processFonts(invocation.action, fonts, invocation.window);
+    std::vector<ResultStr> results;
+    size_t listed = 0;
+    if (invocation.action == Action::Repair) {
+        const auto findings = parseFindingList(invocation.fontList);
+        listed = findings.size();
+        results = processFindings(findings, invocation.window);
+    } else {
+        const auto fonts = parseFontList(invocation.fontList);
+        listed = fonts.size();
+        results = processFonts(invocation.action, fonts, invocation.window);
+    }
     const auto json = resultListToJson(results);
-    const int finished = results.size() < fonts.size() ? kExitStopped : kExitDone;
+    const int finished = results.size() < listed ? kExitStopped : kExitDone;
 
     if (!invocation.output) {
         std::cout << json << std::endl;

@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 #include "FontJson.h"
 #include "common/InteractiveFont.h"
+#include "interactive/win/FontHealth.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,8 +20,10 @@ constexpr unsigned kInstalledOne = 0x1401;    // wParam index, lParam status
 constexpr unsigned kUninstalledOne = 0x1402;  // wParam index, lParam status
 constexpr unsigned kInstallDone = 0x1403;     // wParam number of results, lParam 0
 constexpr unsigned kUninstallDone = 0x1404;   // wParam 0, lParam number of results
+constexpr unsigned kRepairedOne = 0x1405;     // wParam index, lParam status
+constexpr unsigned kRepairDone = 0x1406;      // wParam number of results, lParam 0
 
-// The answer to a per-font message (0x1401, 0x1402) by which the front end stops the run:
+// The answer to a per-font message (0x1401, 0x1402, 0x1405) by which the front end stops the run:
 // the font just reported stays done, no further font is touched, and the final message
 // carries the number of fonts processed. It reads "STOP" in ASCII; any other answer (a
 // window procedure returns 0 or 1 today) lets the run go on. frontend/marlet.js and
@@ -64,6 +67,14 @@ int coreStep(Action action, const InteractiveFont &font);
 // font: fewer results than fonts mean the front end stopped the run.
 std::vector<ResultStr> processFonts(Action action, const std::vector<FontJSONObj> &fonts, std::int32_t window,
                                     const FontStep &step = coreStep);
+
+// One finding's repair; returns its status.
+using FindingStep = std::function<int(const HealthFinding &finding)>;
+// The core's repair of an all-users finding (a per-user one gets 1111, untouched).
+int repairStep(const HealthFinding &finding);
+// The repair loop ("-r"): as processFonts, with the messages 0x1405 per finding and 0x1406 at the end.
+std::vector<ResultStr> processFindings(const std::vector<HealthFinding> &findings, std::int32_t window,
+                                       const FindingStep &step = repairStep);
 
 // Carries out a parsed command line, writing to standard output and standard error.
 // Returns the exit code.

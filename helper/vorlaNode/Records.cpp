@@ -45,4 +45,11 @@ WindowData::~WindowData() {
 
 VPermission::~VPermission() { freeText(name); }
 
+FontHealth::~FontHealth() {
+    freeText(valueName);
+    freeText(path);
+    freeText(detail);
+    freeText(postscriptName);
+}
+
 }  // namespace VorlaNode

@@ -2,6 +2,7 @@
 // The records that cross the boundary to the front end. Their layout is a binary contract
 // (64-bit Windows natural alignment); the static_asserts below pin every size and offset.
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "common/InteractiveFont.h"
@@ -89,6 +90,25 @@ public:
     ~VPermission();
 };
 
+// One finding of checkFonts (interactive/win/FontHealth.h); texts never null (empty instead).
+class FontHealth {
+public:
+    int kind = 0;   // 1 missingFile, 2 unnamedCopy, 3 sameFace, 4 notLoadable, 5 lostAtLogon, 6 unfinished
+    int scope = 0;  // 0 per user, 1 all users
+    char *valueName = nullptr;
+    char *path = nullptr;
+    char *detail = nullptr;
+    int group = 0;
+    std::uint32_t fontRevision = 0;  // 16.16
+    std::int64_t size = 0;
+    char *postscriptName = nullptr;
+
+    FontHealth() = default;
+    FontHealth(const FontHealth &) = delete;
+    FontHealth &operator=(const FontHealth &) = delete;
+    ~FontHealth();
+};
+
 static_assert(sizeof(void *) == 8, "the records are laid out for 64-bit processes");
 static_assert(offsetof(VorlaConfig, logPath) == 0 && offsetof(VorlaConfig, reserved) == 8 &&
                   offsetof(VorlaConfig, logName) == 16 && offsetof(VorlaConfig, language) == 24 &&
@@ -112,5 +132,11 @@ static_assert(offsetof(WindowData, exeName) == 0 && offsetof(WindowData, title) 
               "WindowData layout");
 static_assert(offsetof(VPermission, name) == 0 && offsetof(VPermission, granted) == 8 && sizeof(VPermission) == 16,
               "VPermission layout");
+static_assert(offsetof(FontHealth, kind) == 0 && offsetof(FontHealth, scope) == 4 &&
+                  offsetof(FontHealth, valueName) == 8 && offsetof(FontHealth, path) == 16 &&
+                  offsetof(FontHealth, detail) == 24 && offsetof(FontHealth, group) == 32 &&
+                  offsetof(FontHealth, fontRevision) == 36 && offsetof(FontHealth, size) == 40 &&
+                  offsetof(FontHealth, postscriptName) == 48 && sizeof(FontHealth) == 56,
+              "FontHealth layout");
 
 }  // namespace VorlaNode

@@ -1,6 +1,7 @@
 // The exported interface: each export converts its record, calls one operation and converts back.
 #include "VorlaNode.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "InitLog.h"
 #include "Version.h"
 #include "easylogging++.h"
+#include "fontmanager/FontManager.h"
+#include "interactive/win/FontHealth.h"
 #include "interactive/win/WindowsInterActive.h"
 #include "permissions/WindowsPlatformPermissions.h"
 
@@ -162,5 +165,62 @@ VORLANODE_API int requestPermission(char *name) {
     return VorlaNode::guarded([name] {
         WindowsPlatformPermissions registry;
         return registry.request(name);
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Font health: the findings as records and back.
+namespace {
+
+std::string textOrEmpty(const char *text) { return text != nullptr ? std::string(text) : std::string(); }
+
+HealthFinding findingOf(const VorlaNode::FontHealth &record) {
+    HealthFinding finding;
+    finding.kind = static_cast<HealthKind>(record.kind);
+    finding.scope = static_cast<HealthScope>(record.scope);
+    finding.valueName = textOrEmpty(record.valueName);
+    finding.path = textOrEmpty(record.path);
+    finding.detail = textOrEmpty(record.detail);
+    finding.group = record.group;
+    finding.fontRevision = record.fontRevision;
+    finding.size = record.size;
+    finding.postscriptName = textOrEmpty(record.postscriptName);
+    return finding;
+}
+
+}  // namespace
+
+VORLANODE_API VorlaNode::FontHealth *checkFonts(int *count) {
+    return VorlaNode::handOffList<VorlaNode::FontHealth>(count, [] {
+        const std::vector<HealthFinding> findings = checkFontHealth();
+        return VorlaNode::handOff<VorlaNode::FontHealth>(findings.size(),
+                                                         [&](VorlaNode::FontHealth &out, std::size_t i) {
+                                                             const HealthFinding &f = findings[i];
+                                                             out.kind = static_cast<int>(f.kind);
+                                                             out.scope = static_cast<int>(f.scope);
+                                                             out.valueName = VorlaNode::copyText(f.valueName);
+                                                             out.path = VorlaNode::copyText(f.path);
+                                                             out.detail = VorlaNode::copyText(f.detail);
+                                                             out.group = f.group;
+                                                             out.fontRevision = f.fontRevision;
+                                                             out.size = f.size;
+                                                             out.postscriptName = VorlaNode::copyText(f.postscriptName);
+                                                         });
+    });
+}
+
+VORLANODE_API void releaseFontHealth(VorlaNode::FontHealth *array) {
+    const VorlaNode::HandlerListHidden hidden;
+    VorlaNode::releaseArray(array);
+}
+
+VORLANODE_API int repairFonts(const VorlaNode::FontHealth *findings, int count, int *statuses) {
+    return VorlaNode::guarded([&] {
+        if (count < 0 || (count > 0 && (findings == nullptr || statuses == nullptr))) return Status::kException;
+        std::vector<HealthFinding> list;
+        for (int i = 0; i < count; ++i) list.push_back(findingOf(findings[i]));
+        const std::vector<int> done = repairFontHealth(list, HealthScope::CurrentUser);
+        std::copy(done.begin(), done.end(), statuses);
+        return Status::kDone;
     });
 }

@@ -31,3 +31,10 @@ VORLANODE_API int uninstallTempFont(VorlaNode::FontForm *font);
 VORLANODE_API VorlaNode::VPermission *getPermissions(int *count);
 // Obtains the named permission; 0 when not obtained. A started elevated relaunch ends the process.
 VORLANODE_API int requestPermission(char *name);
+
+// Font health: the findings of a read-only check of both scopes (hand back to releaseFontHealth).
+VORLANODE_API VorlaNode::FontHealth *checkFonts(int *count);
+VORLANODE_API void releaseFontHealth(VorlaNode::FontHealth *array);
+// Repairs the per-user findings, one status each in statuses (all-users ones get 1111, untouched);
+// 0, or 1111 when the arguments are unusable.
+VORLANODE_API int repairFonts(const VorlaNode::FontHealth *findings, int count, int *statuses);

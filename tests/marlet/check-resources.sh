@@ -36,6 +36,8 @@ check "userenv.dll not imported (loaded by name after the restriction)" \
     bash -c "! grep -qi 'DLL Name: userenv' '$work/headers.txt'"
 check "wtsapi32.dll and authz.dll not imported (loaded by name from system32)" \
     bash -c "! grep -Eqi 'DLL Name: (wtsapi32|authz)' '$work/headers.txt'"
+check "dwrite.dll not imported (loaded by name from system32 by the font health check)" \
+    bash -c "! grep -qi 'DLL Name: dwrite' '$work/headers.txt'"
 
 # VS_FIXEDFILEINFO: signature, structure version, file version 1.1.0.0, product version 1.1.0.0.
 check "fixed file and product version 1.1.0.0" \

@@ -64,7 +64,10 @@ const line: string = args.map(marlet.quoteArgument).join(' ') + marlet.quoteFont
 const limit: number = marlet.maxCommandLine;
 const id: number = marlet.messages.installDone;
 
-// @ts-expect-error: the mode is install or uninstall
+// @ts-expect-error: the mode is install, uninstall or repair
 marlet.runMarlet('remove', []);
+const repair: Promise<marlet.MarletRun> = marlet.runMarlet('repair', [{ kind: 'missingFile', scope: 1, valueName: 'A' }]);
+const findings: string = marlet.quoteFindingList([{ kind: 'notLoadable', scope: 1, path: 'C:\\x.ttf', keep: false }]);
+const repaired: number = marlet.messages.repairedOne + marlet.messages.repairDone;
 
-export { batch, withOwnWindow, cancellable, stop, stopped, onWindowMessage, start, line, limit, id };
+export { batch, withOwnWindow, cancellable, stop, stopped, onWindowMessage, start, line, limit, id, repair, findings, repaired };

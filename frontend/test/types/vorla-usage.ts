@@ -70,4 +70,16 @@ watch.close();
 // @ts-expect-error: a change names its sources, nothing else
 api.watchFonts((change: vorla.FontChange) => change.sources.includes('hkcu'));
 
-console.log(dll, version, known, targets, names, admin, obtained, sizes, count, taken, overlapping);
+// Font health: the check, then a repair of chosen findings (the all-users ones through Marlet).
+async function health(): Promise<void> {
+  const findings: vorla.FontHealthFinding[] = await api.checkFonts();
+  const broken: vorla.FontHealthFinding[] = findings.filter((f) => f.kind === 'missingFile' || f.scope === 1);
+  const codes: vorla.StatusCode[] = await api.repairFonts(broken, { onProgress: (index, code) => console.log(index, code) });
+  const again: vorla.FontHealthFinding[] = await api.promises.checkFonts();
+  const numbered: number = vorla.healthKinds[findings[0].kind] + vorla.recordSizes.FontHealth;
+  console.log(codes, again, numbered, await api.promises.repairFonts([]), api.raw.releaseFontHealth);
+}
+// @ts-expect-error: a finding's kind is one of the named kinds
+const wrongKind: vorla.FontHealthFinding = { ...({} as vorla.FontHealthFinding), kind: 'brokenFile' };
+
+console.log(dll, version, known, targets, names, admin, obtained, sizes, count, taken, overlapping, health, wrongKind);

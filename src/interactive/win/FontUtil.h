@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <istream>
 #include <map>
 #include <string>
@@ -257,3 +258,8 @@ std::wstring installLockDescriptor(const std::wstring &creator);
 // per-user ones with 1111 and one ERROR line; an all-users uninstall goes on as written.
 int installFontEntry(const std::string &family, const std::string &path);
 int uninstallFontEntry(const std::string &family, const std::string &postscriptName, const std::string &path);
+
+// Runs step under the session's install lock, the one the registry steps of installs and
+// uninstalls take, and returns its status. A lock not taken within its bounded wait gives 1011,
+// with one ERROR line "<tag>\t[等待安装锁超时]\t(<subject>)" and the DEBUG line of its code.
+int underInstallLock(const std::string &tag, const std::string &subject, const std::function<int()> &step);

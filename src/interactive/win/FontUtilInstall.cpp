@@ -568,3 +568,13 @@ int uninstallFontEntry(const std::string &family, const std::string &postscriptN
     broadcastFontChange();
     return status;
 }
+
+int underInstallLock(const std::string &tag, const std::string &subject, const std::function<int()> &step) {
+    const InstallLock lock;
+    if (!lock) {
+        LOG(ERROR) << tag << "\t[等待安装锁超时]\t(" << subject << ")";
+        lock.logCode();
+        return Status::kRegistry;
+    }
+    return step();
+}
