@@ -317,7 +317,7 @@ FileFacts examineFile(HANDLE file, FontSystem &fonts, bool withNames) {
         facts.fontRevision = get32(bytes.read(table->offset, 8), 4);
     if (withNames) {
         if (const SfntTableRecord *table = findTable(first, "name"))
-            facts.postscriptName = chooseNames(bytes.read(table->offset, table->length), "en").postScriptName;
+            facts.postscriptName = chooseNames(bytes.read(table->offset, table->length), "en", nullptr).postScriptName;
     }
     return facts;
 }
