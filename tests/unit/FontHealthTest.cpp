@@ -419,6 +419,13 @@ TEST(FontHealthRepair, NothingOutsideTheFontsFoldersNorANamedFileIsDeleted) {
     const std::string font = uniqueFont("HcNamed" + tag);
     const auto copy = [&](const char *which) { return userFolder() + "HcNamed-" + tag + "-" + which + ".ttf"; };
     for (const char *which : {"root", "case", "subkey", "machine"}) writeFile(copy(which), font);
+    // Elevated, Marlet touches no per-user finding at all, an unnamed copy as true as it is.
+    HealthFinding perUser;
+    perUser.kind = HealthKind::UnnamedCopy;
+    perUser.path = copy("root");
+    const MarletRun marlet = runRepair({perUser});
+    EXPECT_EQ(marlet.codes, std::vector<int>{Status::kException}) << marlet.run.out;
+    EXPECT_TRUE(exists(copy("root")));
     setRawFontValue(HKEY_CURRENT_USER, "HcNamed root " + tag, REG_SZ, copy("root"));
     setRawFontValue(HKEY_CURRENT_USER, "HcNamed case " + tag, REG_SZ, slashes(toUpper(copy("case"))));
     setSubkeyValue("HcNamedTool-" + tag, "HcNamed subkey " + tag, copy("subkey"));
@@ -448,10 +455,6 @@ TEST(FontHealthRepair, NothingOutsideTheFontsFoldersNorANamedFileIsDeleted) {
     for (const char *which : {"root", "case", "subkey", "machine"}) EXPECT_TRUE(exists(copy(which))) << which;
     EXPECT_FALSE(readRawFontValue(HKEY_CURRENT_USER, "HcOutside " + tag).exists);
     EXPECT_TRUE(subkeyValueExists("HcNamedTool-" + tag, "HcOutside " + tag));
-    // Elevated, Marlet touches no per-user finding at all.
-    const MarletRun marlet = runRepair({findings[2]});
-    EXPECT_EQ(marlet.codes, std::vector<int>{Status::kException}) << marlet.run.out;
-    EXPECT_TRUE(exists(copy("root")));
 
     for (const char *which : {"root", "case"})
         deleteRawFontValue(HKEY_CURRENT_USER, "HcNamed " + std::string(which) + " " + tag);
@@ -478,15 +481,19 @@ TEST(FontHealth, AHealthyInstallationGivesNoFinding) {
     for (const auto &entry : fs::recursive_directory_iterator(testsupport::buildDir() / L"fonts" / L"lxgw", ec))
         if (entry.path().extension() == L".ttf") sources.push_back(testsupport::textOf(entry.path()));
 
-    // Per user through the library's install; for all users as a system installer writes them: a
-    // copy in the all-users fonts folder and an entry with its bare file name, and one with a full path.
+    // Installed as installers write them, without loading them into the session: per user a copy in the
+    // per-user fonts folder and an entry with its full path; for all users a copy in the all-users fonts
+    // folder and an entry with its bare file name, or with its full path. (Under Wine 8, loading LXGW
+    // WenKai into the session and removing it again makes every later window program of the session
+    // die at its start; DejaVu's faces the session knows already, and removing a loaded copy again would
+    // take the system's face away.)
     const std::string tag = runTag() + "-healthy";
     std::vector<std::string> userValues, machineValues, machineFiles;
     for (size_t i = 0; i < sources.size(); ++i) {
-        ASSERT_EQ(installFontEntry("", sources[i]), Status::kDone) << sources[i];
-        userValues.push_back(
-            getFontRegStringValueByPath(HKEY_CURRENT_USER, localFontsFolder() + fileNameOf(sources[i])));
         const std::string base = "hc-" + tag + "-" + fileNameOf(sources[i]);
+        ASSERT_TRUE(copyFileOverwrite(sources[i], userFolder() + base));
+        userValues.push_back("HcHealthy User " + tag + " " + std::to_string(i) + " (TrueType)");
+        setRawFontValue(HKEY_CURRENT_USER, userValues.back(), REG_SZ, userFolder() + base);
         machineFiles.push_back(machineFolder() + base);
         ASSERT_TRUE(copyFileOverwrite(sources[i], machineFiles.back()));
         machineValues.push_back("HcHealthy " + tag + " " + std::to_string(i) + " (TrueType)");
@@ -494,19 +501,16 @@ TEST(FontHealth, AHealthyInstallationGivesNoFinding) {
     }
     const std::string collection = userFolder() + "hc-" + tag + "-pair.ttc";
     writeFile(collection, CatalogueFixtures::fontCollection({readFile(sources[0]), readFile(sources[1])}));
-    setRawFontValue(HKEY_CURRENT_USER, "HcHealthy Pair " + tag + " (TrueType)", REG_SZ, collection);
+    userValues.push_back("HcHealthy Pair " + tag + " (TrueType)");
+    setRawFontValue(HKEY_CURRENT_USER, userValues.back(), REG_SZ, collection);
 
     std::vector<std::string> after;
     for (const HealthFinding &f : checkFontHealth()) after.push_back(key(f));
     EXPECT_EQ(after, before);
 
-    deleteRawFontValue(HKEY_CURRENT_USER, "HcHealthy Pair " + tag + " (TrueType)");
-    removeFile(collection);
     for (const std::string &value : userValues) {
-        const std::string copy = readRawFontValue(HKEY_CURRENT_USER, value).text;
+        removeFile(readRawFontValue(HKEY_CURRENT_USER, value).text);
         deleteRawFontValue(HKEY_CURRENT_USER, value);
-        removeFontResource(copy);
-        removeFile(copy);
     }
     for (const std::string &value : machineValues) deleteRawFontValue(HKEY_LOCAL_MACHINE, value);
     for (const std::string &file : machineFiles) removeFile(file);

@@ -35,7 +35,7 @@ void findUnnamedCopies(const std::wstring &folder, const health::NamedFiles &nam
         const std::wstring path = folder + L"\\" + found.cFileName;
         if (named.namesPath(path)) continue;  // named by its path: not opened again
         const vorla::UniqueFileHandle file = safefile::openNamed(path, safefile::Network::Refused);
-        if (!file || named.namesFile(safefile::identityOf(file.get()))) continue;
+        if (!file || named.namesFile(health::keyOf(file.get()))) continue;
         const health::FileFacts facts = health::examineFile(file.get(), fonts, true);
         if (!facts.font) continue;  // not a font file: none of ours
         HealthFinding finding;

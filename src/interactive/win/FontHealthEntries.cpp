@@ -60,6 +60,14 @@ bool missing(DWORD error) {
            error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME;
 }
 
+// Which named files this process may open: elevated, none on another machine. A process's
+// elevation never changes, so it is asked once.
+safefile::Network namedFiles() {
+    static const safefile::Network network = safefile::processElevated() ? safefile::Network::Refused
+                                                                         : safefile::Network::Allowed;
+    return network;
+}
+
 const char *scopeWords(HealthScope scope) { return scope == HealthScope::CurrentUser ? "per-user" : "all-users"; }
 
 }  // namespace
@@ -117,9 +125,7 @@ EntryFile fileOf(const FontEntry &entry, const std::wstring &folder) {
     }
     file.form = isFullPath(text) ? EntryFile::Form::Full : EntryFile::Form::Relative;
     file.path = file.form == EntryFile::Form::Full ? text : inFolder(folder, text);
-    const safefile::Network network = safefile::processElevated() ? safefile::Network::Refused
-                                                                  : safefile::Network::Allowed;
-    if (!safefile::nameable(file.path, network)) file.form = EntryFile::Form::NoDisk;
+    if (!safefile::nameable(file.path, namedFiles())) file.form = EntryFile::Form::NoDisk;
     return file;
 }
 
@@ -132,16 +138,14 @@ std::wstring pathKey(const std::wstring &path) {
 
 bool NamedFiles::namesPath(const std::wstring &path) const { return paths.count(pathKey(path)) != 0; }
 
-bool NamedFiles::namesFile(const safefile::FileIdentity &identity) const {
-    return identity.known && files.count({identity.volume, identity.indexHigh, identity.indexLow}) != 0;
-}
+bool NamedFiles::namesFile(const FileKey &file) const { return file.known && files.count(file) != 0; }
 
 void NamedFiles::add(const std::wstring &path) {
     if (!path.empty()) paths.insert(pathKey(path));
 }
 
-void NamedFiles::add(const safefile::FileIdentity &identity) {
-    if (identity.known) files.insert({identity.volume, identity.indexHigh, identity.indexLow});
+void NamedFiles::add(const FileKey &file) {
+    if (file.known) files.insert(file);
 }
 
 HealthFinding examineEntry(const FontEntry &entry, const std::wstring &folder, FontSystem &fonts, NamedFiles *named,
@@ -175,9 +179,7 @@ HealthFinding examineEntry(const FontEntry &entry, const std::wstring &folder, F
         return finding;
     }
 
-    const safefile::Network network = safefile::processElevated() ? safefile::Network::Refused
-                                                                  : safefile::Network::Allowed;
-    const vorla::UniqueFileHandle handle = safefile::openNamed(file.path, network);
+    const vorla::UniqueFileHandle handle = safefile::openNamed(file.path, namedFiles());
     if (!handle) {
         const DWORD attributes = GetFileAttributesW(file.path.c_str());
         const DWORD error = GetLastError();
@@ -191,15 +193,14 @@ HealthFinding examineEntry(const FontEntry &entry, const std::wstring &folder, F
         return finding;  // otherwise it exists and cannot be read: not judged
     }
 
-    const safefile::FileIdentity identity = safefile::identityOf(handle.get());
-    if (named) named->add(identity);
-    const auto key = std::make_tuple(identity.volume, identity.indexHigh, identity.indexLow);
+    const FileKey key = keyOf(handle.get());
+    if (named) named->add(key);
     FileFacts found;
-    if (facts && identity.known && facts->count(key) != 0) {
+    if (facts && key.known && facts->count(key) != 0) {
         found = facts->at(key);
     } else {
         found = examineFile(handle.get(), fonts, lost);
-        if (facts && identity.known) facts->emplace(key, found);
+        if (facts && key.known) facts->emplace(key, found);
     }
     finding.size = found.size;
     finding.fontRevision = found.fontRevision;

@@ -11,7 +11,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace health {
@@ -61,18 +60,18 @@ std::wstring pathKey(const std::wstring &path);
 // The files entries name, as the check gathers them: by path and by opened file.
 struct NamedFiles {
     std::set<std::wstring> paths;  // pathKey of each
-    std::set<std::tuple<DWORD, DWORD, DWORD>> files;
+    std::set<FileKey> files;
     bool namesPath(const std::wstring &path) const;
-    bool namesFile(const safefile::FileIdentity &identity) const;
+    bool namesFile(const FileKey &file) const;
     void add(const std::wstring &path);  // an empty text names nothing
-    void add(const safefile::FileIdentity &identity);
+    void add(const FileKey &file);
 };
 
 // The verdict on one entry: a finding (missingFile, notLoadable, lostAtLogon) or one of kind
 // Unknown when the entry is sound or cannot be judged (a file that exists and cannot be read).
 // named, when given, gets the files the entry names; facts, when given, keeps what each opened
 // file was found to be (by identity), so a file that several entries name is read once.
-using FactsCache = std::map<std::tuple<DWORD, DWORD, DWORD>, FileFacts>;
+using FactsCache = std::map<FileKey, FileFacts>;
 HealthFinding examineEntry(const FontEntry &entry, const std::wstring &folder, FontSystem &fonts,
                            NamedFiles *named = nullptr, FactsCache *facts = nullptr);
 

@@ -4,6 +4,7 @@
 #include "interactive/win/NameTable.h"
 
 #include <dwrite.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -250,9 +251,28 @@ FontSystem::~FontSystem() {
     if (parts_->dwrite != nullptr) FreeLibrary(parts_->dwrite);
 }
 
+FileKey keyOf(HANDLE file) {
+    using Query = LONG(NTAPI *)(HANDLE, IO_STATUS_BLOCK *, void *, ULONG, FILE_INFORMATION_CLASS);
+    static const Query query = reinterpret_cast<Query>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    FileKey key;
+    IO_STATUS_BLOCK status{};
+    FILE_INTERNAL_INFORMATION internal{};
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    if (query == nullptr || query(file, &status, &internal, sizeof internal, FileInternalInformation) < 0 ||
+        !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard))
+        return key;
+    key.index = static_cast<std::uint64_t>(internal.IndexNumber.QuadPart);
+    key.size = standard.EndOfFile.QuadPart;
+    key.written = basic.LastWriteTime.QuadPart;
+    key.known = true;
+    return key;
+}
+
 FileFacts examineFile(HANDLE file, FontSystem &fonts, bool withNames) {
     FileFacts facts;
-    facts.identity = safefile::identityOf(file);
     const FileBytes bytes(file);
     facts.size = bytes.size();
     if (facts.size <= 0) {

@@ -8,13 +8,31 @@
 #include <windows.h>
 
 #include "common/Raii.h"
-#include "common/SafeFile.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <tuple>
 
 namespace health {
+
+// Which file a handle is, cheaply: the file system's index of the file (unique on its volume),
+// with its size and last write time, which two files of two volumes will not share as well.
+// (safefile::identityOf asks for the volume's serial number, which costs Wine a look at every
+// mount point, a third of a millisecond per file.)
+struct FileKey {
+    std::uint64_t index = 0;
+    std::int64_t size = 0;
+    std::int64_t written = 0;
+    bool known = false;
+    bool operator<(const FileKey &other) const {
+        return std::tie(index, size, written) < std::tie(other.index, other.size, other.written);
+    }
+    bool operator==(const FileKey &other) const {
+        return known && other.known && index == other.index && size == other.size && written == other.written;
+    }
+};
+FileKey keyOf(HANDLE file);
 
 // What the check knows of a file.
 struct FileFacts {
@@ -24,7 +42,6 @@ struct FileFacts {
     std::int64_t size = -1;
     std::uint32_t fontRevision = 0;  // head.fontRevision of the (first) face; 0 when none
     std::string postscriptName;      // only when asked for
-    safefile::FileIdentity identity;
 };
 
 // DirectWrite, loaded from the system folder by name (dwrite.dll is no known DLL: an elevated

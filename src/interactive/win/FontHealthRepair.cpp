@@ -57,13 +57,13 @@ int deleteEntry(const FontEntry &entry) {
     return deleted ? Status::kDone : Status::kRegistry;
 }
 
-// True when the entry data text names the file of that identity.
-bool namesFile(const std::string &text, const safefile::FileIdentity &identity) {
+// True when the entry data text names that file.
+bool namesFile(const std::string &text, const health::FileKey &key) {
     const health::EntryFile file = health::fileOf({HealthScope::CurrentUser, {}, {}, REG_SZ, text},
                                                   health::fontsFolderOf(HealthScope::CurrentUser));
     if (file.form == health::EntryFile::Form::Several || file.form == health::EntryFile::Form::NoDisk) return false;
     const vorla::UniqueFileHandle other = safefile::openNamed(file.path, safefile::Network::Refused);
-    return other && safefile::identityOf(other.get()) == identity;
+    return other && health::keyOf(other.get()) == key;
 }
 
 // lostAtLogon: the entry is written in the per-user Fonts key itself with the file's full path,
@@ -82,7 +82,7 @@ int rewriteEntry(const FontEntry &entry, const HealthFinding &finding) {
     if (!key) return Status::kRegistry;
     if (!entry.keyPath.empty()) {
         const std::string present = readFontEntry(key, entry.name);
-        if (!present.empty() && !namesFile(present, safefile::identityOf(file.get()))) {
+        if (!present.empty() && !namesFile(present, health::keyOf(file.get()))) {
             LOG(WARNING) << tag << "\t[字体修复]\t[同名注册表项]\t(" << entry.name << ")";
             return Status::kRegistry;
         }
@@ -104,7 +104,7 @@ std::mutex identitiesMutex;
 NamedIdentities identities;  // guarded by identitiesMutex
 
 // True when an entry of either scope (a subkey's included) names the file at path.
-bool namedByAnEntry(const std::wstring &path, const safefile::FileIdentity &identity) {
+bool namedByAnEntry(const std::wstring &path, const health::FileKey &key) {
     std::vector<FontEntry> entries = health::readEntries(HealthScope::CurrentUser);
     for (FontEntry &entry : health::readEntries(HealthScope::AllUsers)) entries.push_back(std::move(entry));
     health::NamedFiles byPath;
@@ -126,7 +126,7 @@ bool namedByAnEntry(const std::wstring &path, const safefile::FileIdentity &iden
         identities.texts = std::move(texts);
         identities.valid = true;
     }
-    return identities.files.namesFile(identity);
+    return identities.files.namesFile(key);
 }
 
 // unnamedCopy: the resource goes and the file is deleted through the safe module, while it is
@@ -141,7 +141,7 @@ int removeUnnamedCopy(const HealthFinding &finding) {
         health::FontSystem fonts;
         const health::FileFacts facts = health::examineFile(file.get(), fonts, false);
         if (!facts.font || (finding.size >= 0 && facts.size != finding.size)) return Status::kNotFound;
-        if (namedByAnEntry(path, facts.identity)) return Status::kNotFound;
+        if (namedByAnEntry(path, health::keyOf(file.get()))) return Status::kNotFound;
     }
     switch (safefile::deleteInFolders(path, folders, [&] { removeFontResource(finding.path); })) {
     case safefile::DeleteOutcome::Deleted:
