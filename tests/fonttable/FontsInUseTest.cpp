@@ -6,6 +6,7 @@
 #include "common/SafeFile.h"
 #include "common/Status.h"
 #include "fonttable/FontTableStandIn.h"
+#include "interactive/win/FontHealth.h"
 #include "interactive/win/FontUtil.h"
 #include "support/CoreFixtures.h"
 #include "support/FileHolder.h"
@@ -291,4 +292,22 @@ TEST(FontTable, AnAllUsersFileInUseGoesAtRebootAndItsNameStaysUntaken) {
     EXPECT_FALSE(samePlace(newer, copy));
     EXPECT_FALSE(exists(copy));
     removeAll(HKEY_LOCAL_MACHINE, copies, font.valueName);
+}
+
+// The repair of an unnamed copy deletes a loaded file too: every load of it goes first, and the
+// file is opened for deletion only after (a loaded file cannot be, on Windows).
+TEST(FontTable, ARepairedUnnamedCopyIsUnloadedWhollyBeforeItIsDeleted) {
+    const std::string folder = testsupport::textOf(fs::path(safefile::userFontsFolder(safefile::processElevated())));
+    fs::create_directories(testsupport::pathOf(folder));
+    const std::string copy = folder + "\\unnamed-loaded-" + runTag() + ".ttf";
+    writeFile(copy, sfnt::miniFont({"Vorla Unnamed Loaded " + runTag(), "", "", ""}));
+    ASSERT_TRUE(addFontResource(copy));
+    ASSERT_TRUE(addFontResource(copy));
+
+    HealthFinding finding;
+    finding.kind = HealthKind::UnnamedCopy;
+    finding.path = copy;
+    EXPECT_EQ(Status::kDone, repairFinding(finding, HealthScope::CurrentUser));
+    EXPECT_EQ(0, fonttable::loads(copy));
+    EXPECT_FALSE(exists(copy));
 }

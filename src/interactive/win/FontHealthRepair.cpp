@@ -133,8 +133,6 @@ bool namedByAnEntry(const std::wstring &path, const health::FileKey &key) {
 // a font file directly in the per-user fonts folder, of the size found, that no entry names.
 int removeUnnamedCopy(const HealthFinding &finding) {
     const std::wstring path = utf8ToWide(finding.path);
-    const std::vector<std::wstring> folders = safefile::deletableFolders(safefile::processElevated(),
-                                                                         safefile::FolderScope::CurrentUser);
     {
         const vorla::UniqueFileHandle file = safefile::openNamed(path, safefile::Network::Refused);
         if (!file) return Status::kNotFound;
@@ -143,15 +141,20 @@ int removeUnnamedCopy(const HealthFinding &finding) {
         if (!facts.font || (finding.size >= 0 && facts.size != finding.size)) return Status::kNotFound;
         if (namedByAnEntry(path, health::keyOf(file.get()))) return Status::kNotFound;
     }
-    switch (safefile::deleteInFolders(path, folders, [&] { removeFontResource(finding.path); })) {
-    case safefile::DeleteOutcome::Deleted:
+    // The core's one removal of a font file: where it lies judged on a handle a loaded file still
+    // opens, every load of it removed, then the deletion through a handle checked again (a loaded
+    // file cannot be opened for deletion on Windows).
+    std::wstring removed;
+    switch (removeFontFile(HKEY_CURRENT_USER, finding.path, removed)) {
+    case FontFileRemoval::Deleted:
         return Status::kDone;
-    case safefile::DeleteOutcome::Outside:
+    case FontFileRemoval::Outside:
+    case FontFileRemoval::Missing:
         return Status::kNotFound;
-    case safefile::DeleteOutcome::NotDeleted:
+    case FontFileRemoval::InUse:
+    case FontFileRemoval::Refused:
         break;
     }
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return Status::kNotFound;
     LOG(WARNING) << scopeTag(HKEY_CURRENT_USER) << "\t[字体修复]\t[文件被占用]\t[保留]\t(" << finding.path << ")";
     return Status::kResourceRemove;
 }
