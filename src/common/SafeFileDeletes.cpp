@@ -29,22 +29,22 @@ FileIdentity identityOf(HANDLE handle) {
     return identity;
 }
 
-DeleteOutcome deleteInFolders(const std::wstring &path, const std::vector<std::wstring> &folders,
-                              const std::function<void()> &beforeDelete) {
+bool liesDirectlyIn(const std::wstring &finalPath, const std::vector<std::wstring> &folders) {
+    const std::wstring folder = parentOf(finalPath);
+    // The texts as given first; their long forms (an 8.3 element in a text) only when none matches.
+    return std::any_of(folders.begin(), folders.end(), [&](const std::wstring &f) { return samePath(folder, f); }) ||
+           std::any_of(folders.begin(), folders.end(),
+                       [&](const std::wstring &f) { return samePath(folder, longPathOf(f)); });
+}
+
+DeleteOutcome deleteInFolders(const std::wstring &path, const std::vector<std::wstring> &folders) {
     // A link is opened as itself where the platform allows it (then deleting removes the link
     // only); where it does not (Wine), the target's final path is what gets checked.
     UniqueFileHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
                                       nullptr));
     if (!file || isFolder(file.get())) return DeleteOutcome::NotDeleted;
-    const std::wstring folder = parentOf(finalPathOf(file.get()));
-    // The texts as given first; their long forms (an 8.3 element in a text) only when none matches.
-    const bool inside = std::any_of(folders.begin(), folders.end(),
-                                    [&](const std::wstring &f) { return samePath(folder, f); }) ||
-                        std::any_of(folders.begin(), folders.end(),
-                                    [&](const std::wstring &f) { return samePath(folder, longPathOf(f)); });
-    if (!inside) return DeleteOutcome::Outside;
-    if (beforeDelete) beforeDelete();
+    if (!liesDirectlyIn(finalPathOf(file.get()), folders)) return DeleteOutcome::Outside;
     return markForDeletion(file.get()) ? DeleteOutcome::Deleted : DeleteOutcome::NotDeleted;
 }
 

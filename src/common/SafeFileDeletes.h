@@ -27,12 +27,14 @@ enum class DeleteOutcome {
     Outside,    // the opened file does not lie directly in one of the folders: kept
     NotDeleted  // missing, a folder, in use elsewhere or refused: kept
 };
+// True when the folder of a final path is one of folders (deletableFolders' texts, or the long
+// forms of those texts).
+bool liesDirectlyIn(const std::wstring &finalPath, const std::vector<std::wstring> &folders);
 // Opens the file at path, checks that its final path lies directly in one of folders (final
-// paths, as deletableFolders gives them) and deletes it through that handle. beforeDelete, when
-// given, runs once the check has passed, while the checked handle is open (the font resource of
-// the file goes there: a loaded font file cannot be deleted).
-DeleteOutcome deleteInFolders(const std::wstring &path, const std::vector<std::wstring> &folders,
-                              const std::function<void()> &beforeDelete = {});
+// paths, as deletableFolders gives them) and deletes it through that handle. A loaded font file
+// cannot be opened for deletion on Windows: its resource goes before this (removeFontFile in the
+// installation core).
+DeleteOutcome deleteInFolders(const std::wstring &path, const std::vector<std::wstring> &folders);
 // Deletes the file at path only when it is still the file identified (a copy this process
 // made and closed). True when it was deleted.
 bool deleteIfSame(const std::wstring &path, const FileIdentity &identity);

@@ -22,15 +22,6 @@ namespace {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr const wchar_t *kSessionManagerKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
-// The final path's folder is one of the folders (deletableFolders' texts, or their long forms).
-bool liesIn(const std::wstring &file, const std::vector<std::wstring> &folders) {
-    const std::wstring folder = safefile::parentOf(file);
-    return std::any_of(folders.begin(), folders.end(),
-                       [&](const std::wstring &f) { return safefile::samePath(folder, f); }) ||
-           std::any_of(folders.begin(), folders.end(),
-                       [&](const std::wstring &f) { return safefile::samePath(folder, safefile::longPathOf(f)); });
-}
-
 }  // namespace
 
 bool heldOpen(const std::string &path) {
@@ -60,7 +51,7 @@ FontFileRemoval removeFontFile(HKEY root, const std::string &path, std::wstring 
         BY_HANDLE_FILE_INFORMATION info{};
         const std::wstring real = safefile::finalPathOf(opened.get());
         if (!GetFileInformationByHandle(opened.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            real.empty() || !liesIn(real, folders))
+            real.empty() || !safefile::liesDirectlyIn(real, folders))
             return FontFileRemoval::Outside;
         file = real;
         // 1. Every load of the file, this session's and other programs': the file is going away.
